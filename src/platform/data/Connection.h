@@ -1,0 +1,64 @@
+#pragma once
+// The program's view of a database connection, in the manner of the old ADO objects: a
+// statement opens a forward-only recordset positioned on its first row; fields are read by name.
+
+#include "platform/Failure.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+namespace platform {
+
+class Recordset {
+public:
+    virtual ~Recordset() = default;
+    virtual bool isResultSet() const = 0;          // false for a statement that returns no rows
+    virtual bool eof() const = 0;                  // true when positioned past the last row
+    // Field of the current row by column name, case-insensitive (the first column of that name).
+    // NULL is a null QVariant; integers are qlonglong, floats double, text QString, date-times
+    // QDateTime (Qt::LocalTime, no time-zone conversion). Throws DatabaseError for an unknown
+    // name ("Item cannot be found in the collection corresponding to the requested name or
+    // ordinal.") or when at eof.
+    virtual QVariant field(const QString &name) const = 0;
+    virtual int fieldCount() const = 0;
+    virtual QString fieldName(int index) const = 0;
+    virtual QString fieldType(int index) const = 0; // T-SQL type name where known ("varchar", "datetime", ...)
+    virtual QVariant value(int index) const = 0;
+    virtual void moveNext() = 0;
+    virtual qint64 rowsAffected() const = 0;       // for a statement without rows; -1 if unknown
+    virtual void close() = 0;                      // releases the cursor; idempotent
+};
+
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Connection() override = default;
+
+    // Runs one statement and returns its recordset, positioned on the first row. Throws
+    // DatabaseError with the provider's description.
+    virtual std::unique_ptr<Recordset> openRecordset(const QString &sql) = 0;
+    // Runs one statement, discarding any rows; returns the rows affected (-1 if unknown).
+    virtual qint64 execute(const QString &sql) = 0;
+    // The statements of a command-line batch, as this connection wants them sent: the embedded
+    // engine takes one statement per call, SQL Server takes the batch whole.
+    virtual QStringList splitBatch(const QString &batch) const = 0;
+    virtual QString currentDatabase() = 0;
+    // A short description for titles and logs: the embedded folder, or the ODBC server and
+    // database. Never holds a password.
+    virtual QString displayName() const = 0;
+};
+
+// Opens a connection from what the user typed as the database: a folder of the embedded engine,
+// or an ODBC connection string / DSN. user and password are the ODBC login (ignored for the
+// embedded engine, where the sign-in checks its own user table). Throws DatabaseError.
+std::unique_ptr<Connection> openConnection(const QString &target, const QString &user = {},
+                                           const QString &password = {});
+
+// True when `target` names an embedded database folder rather than an ODBC connection.
+bool isEmbeddedTarget(const QString &target);
+
+} // namespace platform

@@ -1,0 +1,106 @@
+#include "platform/files/TextFile.h"
+
+#include "platform/Failure.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <array>
+
+namespace platform::files {
+
+namespace {
+// Code points of bytes 0x80 to 0x9F; the five bytes Windows leaves undefined map to themselves.
+constexpr std::array<char16_t, 32> high = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+} // namespace
+
+QString programFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString inProgramFolder(const QString &fileName)
+{
+    return QDir(programFolder()).filePath(fileName);
+}
+
+QByteArray toCp1252(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out.append(char(c));
+            continue;
+        }
+        char byte = '?';
+        for (std::size_t k = 0; k < high.size(); ++k)
+            if (high[k] == c) {
+                byte = char(0x80 + k);
+                break;
+            }
+        // A character outside the Basic Multilingual Plane is one '?', not two.
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        out.append(byte);
+    }
+    return out;
+}
+
+QString fromCp1252(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        out.append(QChar(b >= 0x80 && b < 0xA0 ? high[b - 0x80] : char16_t(b)));
+    }
+    return out;
+}
+
+void writeWholeFile(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(file.errorString());
+    const QByteArray bytes = toCp1252(text);
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw Failure(reason);
+    }
+    if (!file.commit())
+        throw Failure(file.errorString());
+}
+
+QStringList readLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot read the file %1: %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QByteArray all = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(QStringLiteral("Cannot read the file %1: %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+    QStringList lines;
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        qsizetype stop = end;
+        if (stop > start && all.at(stop - 1) == '\r')
+            --stop;
+        lines.append(fromCp1252(all.mid(start, stop - start)));
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace platform::files

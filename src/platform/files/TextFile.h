@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace platform::files {
+
+// The folder that holds the program's executable: the hand-off and occupation files live there.
+QString programFolder();
+QString inProgramFolder(const QString &fileName);
+
+// Windows-1252, the ANSI code page the site's other programs read and write. Characters it
+// cannot hold become '?', as the old single-byte writer did.
+QByteArray toCp1252(const QString &text);
+QString fromCp1252(const QByteArray &bytes);
+
+// Writes the file whole, atomically: readers see the old content or the new, never a part.
+// No byte-order mark, no line ending added. Throws platform::Failure with the system's reason.
+void writeWholeFile(const QString &path, const QString &text);
+
+// Reads a Windows-1252 text file as lines (CR LF or LF; the last line counts even without a line
+// break; a line break at the very end adds no empty line). Throws platform::Failure naming the
+// file when it is missing or unreadable.
+QStringList readLines(const QString &path);
+
+} // namespace platform::files

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace platform::ui {
+
+inline const QString applicationTitle = QStringLiteral("TALVOR - Patient Brelmontaxis");
+
+struct ShownMessage {
+    QString caption;
+    QString text;
+};
+
+// Message boxes with an OK button only and no icon, captioned with the application's title.
+// Tests install a responder: the message is then recorded and handed to it instead of shown.
+class MessageBox {
+public:
+    static void show(QWidget *parent, const QString &text);
+
+    using Responder = std::function<void(const ShownMessage &)>;
+    static void setResponder(Responder responder); // empty: real message boxes again
+};
+
+} // namespace platform::ui
