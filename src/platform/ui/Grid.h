@@ -1,0 +1,49 @@
+#pragma once
+// The FlexGrid of the old windows over QTableWidget: row 0 is the heading row, data rows follow;
+// read-only; the whole row is selected; widths are in twips and a width of 0 hides the column.
+
+#include <QString>
+#include <QTableWidget>
+
+namespace platform::ui {
+
+class Grid : public QTableWidget {
+    Q_OBJECT
+public:
+    // FlexGrid alignment codes used by the windows.
+    enum Alignment { AlignLeftTop = 0, AlignLeftCenter = 1, AlignLeftBottom = 2, AlignGeneral = 9 };
+
+    explicit Grid(QWidget *parent = nullptr);
+
+    int rows() const;               // heading row included
+    void setRows(int rows);         // cuts back or grows (new rows are empty); bumps generation() when cutting back
+    int cols() const;
+    void setCols(int cols);
+    int row() const;                // current row (0 = heading row, -1 none)
+    void setRow(int row);
+    QString textMatrix(int row, int col) const;
+    void setTextMatrix(int row, int col, const QString &text);
+    void addItem(const QString &tabSeparated); // appends one row; tabs split the cells
+    void setColWidth(int col, int twips);      // 0 hides the column
+    int colWidth(int col) const;               // in twips
+    void setColAlignment(int col, int code);
+
+    // Bumped each time the grid is cut back, so a fill that resumes after a nested cut-back can
+    // tell that the rows it was adding to are gone.
+    quint64 generation() const { return m_generation; }
+
+signals:
+    void gridClicked();
+    void gridDoubleClicked();
+    void gridKeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    quint64 m_generation = 0;
+};
+
+} // namespace platform::ui
