@@ -76,8 +76,9 @@ class Session {
 public:
     virtual ~Session() = default;
 
-    // Opens the databases in `folder` (one SQLite file per database). The folder must exist.
-    // `database` is the current database to start in.
+    // Opens the databases in `folder`: every file "<Name>.sqlite" there is the database <Name>,
+    // attached under that name. The folder must exist. `database` is the current database to
+    // start in; empty means none yet (as for a folder that holds no database so far).
     static std::unique_ptr<Session> open(const std::string &folder,
                                          const std::string &database = "Patient_Data");
 
