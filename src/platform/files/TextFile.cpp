@@ -18,9 +18,23 @@ constexpr std::array<char16_t, 32> high = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 } // namespace
 
+namespace {
+QString &programFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
 QString programFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    const QString &overridden = programFolderOverride();
+    return overridden.isEmpty() ? QCoreApplication::applicationDirPath() : overridden;
+}
+
+void setProgramFolderForTests(const QString &folder)
+{
+    programFolderOverride() = folder;
 }
 
 QString inProgramFolder(const QString &fileName)

@@ -9,6 +9,8 @@ namespace platform::files {
 // The folder that holds the program's executable: the hand-off and occupation files live there.
 QString programFolder();
 QString inProgramFolder(const QString &fileName);
+// Tests point the program's folder somewhere of their own (empty: the executable's folder again).
+void setProgramFolderForTests(const QString &folder);
 
 // Windows-1252, the ANSI code page the site's other programs read and write. Characters it
 // cannot hold become '?', as the old single-byte writer did.
