@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QTableWidget>
+#include <QVector>
 
 namespace platform::ui {
 
@@ -44,6 +45,7 @@ protected:
 
 private:
     quint64 m_generation = 0;
+    QVector<int> m_alignments; // alignment code per column, applied to data cells
 };
 
 } // namespace platform::ui

@@ -22,6 +22,7 @@ signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
+    void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 };
