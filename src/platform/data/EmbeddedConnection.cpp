@@ -1,0 +1,92 @@
+#include "platform/data/EmbeddedConnection.h"
+
+#include "platform/data/EmbeddedRecordset.h"
+#include "platform/data/EngineCall.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace platform {
+
+namespace {
+
+// Database files are found by name whatever their letter case, as the engine names databases.
+bool holdsDatabase(const QDir &folder, const QString &database)
+{
+    const QString wanted = database + QStringLiteral(".sqlite");
+    const QStringList files = folder.entryList(QDir::Files);
+    for (const QString &f : files) {
+        if (f.compare(wanted, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+EmbeddedConnection::EmbeddedConnection(std::unique_ptr<tsql::Session> session, QObject *parent)
+    : Connection(parent), m_session(std::move(session))
+{
+}
+
+EmbeddedConnection::~EmbeddedConnection() = default;
+
+std::unique_ptr<EmbeddedConnection> EmbeddedConnection::open(const QString &folder,
+                                                             const QString &database)
+{
+    const QFileInfo info(folder);
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (!info.isDir()) {
+        throw DatabaseError(QStringLiteral("The database folder '%1' does not exist.").arg(shown));
+    }
+    if (!database.isEmpty() && !holdsDatabase(QDir(folder), database)) {
+        throw DatabaseError(
+            QStringLiteral("The folder '%1' holds no %2 database.").arg(shown, database));
+    }
+    auto session = detail::callEngine([&] {
+        return tsql::Session::open(QFile::encodeName(info.absoluteFilePath()).toStdString(),
+                                   database.toStdString());
+    });
+    return std::make_unique<EmbeddedConnection>(std::move(session));
+}
+
+std::unique_ptr<Recordset> EmbeddedConnection::openRecordset(const QString &sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    auto result = detail::callEngine(
+        [&] { return m_session->execute(std::string_view(utf8.constData(), utf8.size())); });
+    return std::make_unique<EmbeddedRecordset>(std::move(result));
+}
+
+qint64 EmbeddedConnection::execute(const QString &sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    auto result = detail::callEngine(
+        [&] { return m_session->execute(std::string_view(utf8.constData(), utf8.size())); });
+    return result->hasRows() ? -1 : result->rowsAffected();
+}
+
+QStringList EmbeddedConnection::splitBatch(const QString &batch) const
+{
+    const QByteArray utf8 = batch.toUtf8();
+    const std::vector<std::string> parts = detail::callEngine([&] {
+        return tsql::Session::splitStatements(std::string_view(utf8.constData(), utf8.size()));
+    });
+    QStringList statements;
+    statements.reserve(static_cast<qsizetype>(parts.size()));
+    for (const std::string &p : parts)
+        statements << QString::fromStdString(p);
+    return statements;
+}
+
+QString EmbeddedConnection::currentDatabase()
+{
+    return QString::fromStdString(m_session->currentDatabase());
+}
+
+QString EmbeddedConnection::displayName() const
+{
+    return QDir::toNativeSeparators(QString::fromStdString(m_session->folder()));
+}
+
+} // namespace platform

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/data/Connection.h"
+
+#include <memory>
+
+namespace tsql {
+class Session;
+}
+
+namespace platform {
+
+// A connection to a folder of the embedded engine. It holds one engine session, so the current
+// database that USE sets lasts as long as the connection, as it does on SQL Server.
+class EmbeddedConnection : public Connection {
+    Q_OBJECT
+public:
+    explicit EmbeddedConnection(std::unique_ptr<tsql::Session> session, QObject *parent = nullptr);
+    ~EmbeddedConnection() override;
+
+    // Opens the databases in `folder`, starting in `database`. Throws DatabaseError naming the
+    // folder when it does not exist or holds no such database.
+    static std::unique_ptr<EmbeddedConnection> open(const QString &folder,
+                                                    const QString &database = QStringLiteral("Patient_Data"));
+
+    std::unique_ptr<Recordset> openRecordset(const QString &sql) override;
+    qint64 execute(const QString &sql) override;
+    QStringList splitBatch(const QString &batch) const override;
+    QString currentDatabase() override;
+    QString displayName() const override;
+
+    tsql::Session &session() { return *m_session; }
+
+private:
+    std::unique_ptr<tsql::Session> m_session;
+};
+
+} // namespace platform

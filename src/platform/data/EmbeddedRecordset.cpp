@@ -1,0 +1,146 @@
+#include "platform/data/EmbeddedRecordset.h"
+
+#include "platform/data/EngineCall.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+namespace platform {
+
+namespace {
+
+// ADO's own texts, which callers that came from the old provider know.
+const char *const itemNotFound =
+    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+const char *const noCurrentRecord = "Either BOF or EOF is True, or the current record has been "
+                                    "deleted. Requested operation requires a current record.";
+const char *const objectClosed = "Operation is not allowed when the object is closed.";
+
+QVariant toVariant(const tsql::Value &v)
+{
+    switch (v.type()) {
+    case tsql::Value::Type::Null:
+        return {};
+    case tsql::Value::Type::Integer:
+        return QVariant::fromValue<qlonglong>(v.asInteger());
+    case tsql::Value::Type::Float:
+        return v.asFloat();
+    case tsql::Value::Type::Text:
+        return QString::fromStdString(v.asText());
+    case tsql::Value::Type::DateTime: {
+        const tsql::DateTime &d = v.asDateTime();
+        // Local time, as stored: the server's datetime carries no zone and none is applied.
+        return QDateTime(QDate(d.year, d.month, d.day),
+                         QTime(d.hour, d.minute, d.second, d.millisecond), Qt::LocalTime);
+    }
+    }
+    return {};
+}
+
+} // namespace
+
+EmbeddedRecordset::EmbeddedRecordset(std::unique_ptr<tsql::Result> result)
+    : m_result(std::move(result))
+{
+    m_isResultSet = m_result->hasRows();
+    m_rowsAffected = m_result->rowsAffected();
+    if (!m_isResultSet) {
+        m_result.reset();
+        return;
+    }
+    for (const tsql::ColumnInfo &c : m_result->columns()) {
+        m_names << QString::fromStdString(c.name);
+        m_types << QString::fromStdString(c.typeName);
+    }
+    fetch();
+}
+
+EmbeddedRecordset::~EmbeddedRecordset() = default;
+
+void EmbeddedRecordset::fetch()
+{
+    m_eof = !detail::callEngine([this] { return m_result->next(); });
+}
+
+bool EmbeddedRecordset::isResultSet() const
+{
+    return m_isResultSet;
+}
+
+bool EmbeddedRecordset::eof() const
+{
+    return m_eof;
+}
+
+void EmbeddedRecordset::requireOpen() const
+{
+    if (!m_result)
+        throw DatabaseError(QString::fromLatin1(objectClosed), 3704);
+}
+
+void EmbeddedRecordset::requireRow() const
+{
+    requireOpen();
+    if (m_eof)
+        throw DatabaseError(QString::fromLatin1(noCurrentRecord), 3021);
+}
+
+QVariant EmbeddedRecordset::field(const QString &name) const
+{
+    requireOpen();
+    for (int i = 0; i < m_names.size(); ++i) {
+        if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return value(i);
+    }
+    throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+}
+
+int EmbeddedRecordset::fieldCount() const
+{
+    return m_names.size();
+}
+
+QString EmbeddedRecordset::fieldName(int index) const
+{
+    if (index < 0 || index >= m_names.size())
+        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    return m_names.at(index);
+}
+
+QString EmbeddedRecordset::fieldType(int index) const
+{
+    if (index < 0 || index >= m_types.size())
+        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    return m_types.at(index);
+}
+
+QVariant EmbeddedRecordset::value(int index) const
+{
+    requireOpen();
+    if (index < 0 || index >= m_names.size())
+        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    requireRow();
+    return toVariant(detail::callEngine([&]() -> const tsql::Value & {
+        return m_result->value(static_cast<std::size_t>(index));
+    }));
+}
+
+void EmbeddedRecordset::moveNext()
+{
+    requireRow();
+    fetch();
+}
+
+qint64 EmbeddedRecordset::rowsAffected() const
+{
+    return m_rowsAffected;
+}
+
+void EmbeddedRecordset::close()
+{
+    m_result.reset();
+    m_eof = true;
+}
+
+} // namespace platform
