@@ -1,0 +1,144 @@
+#include "platform/data/OdbcConnection.h"
+
+#include "platform/data/OdbcConnectionString.h"
+#include "platform/data/OdbcRecordset.h"
+
+#include <QAtomicInt>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+namespace platform {
+
+namespace {
+
+// A login that does not answer must fail within this many seconds.
+constexpr int loginTimeoutSeconds = 15;
+
+class OdbcConnection final : public Connection {
+public:
+    OdbcConnection(const QString &target, const QString &user, const QString &password);
+    ~OdbcConnection() override;
+    Q_DISABLE_COPY_MOVE(OdbcConnection)
+
+    std::unique_ptr<Recordset> openRecordset(const QString &sql) override;
+    qint64 execute(const QString &sql) override;
+    QStringList splitBatch(const QString &batch) const override;
+    QString currentDatabase() override;
+    QString displayName() const override;
+
+private:
+    std::unique_ptr<OdbcRecordset> run(const QString &sql);
+
+    QString m_name;
+    QString m_target;
+    QString m_displayName;
+    std::shared_ptr<OdbcActiveResult> m_active = std::make_shared<OdbcActiveResult>();
+};
+
+QString uniqueConnectionName()
+{
+    static QAtomicInt counter;
+    return u"talvor-odbc-"_qs + QString::number(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+OdbcConnection::OdbcConnection(const QString &target, const QString &user, const QString &password)
+    : m_name(uniqueConnectionName()), m_target(target), m_displayName(odbcDisplayName(target))
+{
+    if (!QSqlDatabase::isDriverAvailable(u"QODBC"_qs))
+        throw DatabaseError(u"The Qt ODBC driver (QODBC) is not installed."_qs);
+    bool opened = false;
+    QString failure;
+    int number = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_qs, m_name);
+        // The login goes into the connection string, braced, rather than through
+        // setUserName/setPassword: Qt appends those unbraced, which breaks on ';' or '}'.
+        db.setDatabaseName(qodbcDatabaseName(odbcConnectionString(target, user, password)));
+        db.setConnectOptions(u"SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1"_qs.arg(
+            loginTimeoutSeconds));
+        opened = db.open();
+        if (!opened) {
+            const DatabaseError error = odbcError(db.lastError());
+            failure = error.description();
+            number = error.number();
+        }
+        // Nothing else keeps the string that holds the password once the driver has it.
+        db.setDatabaseName(QString());
+    }
+    if (!opened) {
+        QSqlDatabase::removeDatabase(m_name);
+        throw DatabaseError(failure, number);
+    }
+}
+
+OdbcConnection::~OdbcConnection()
+{
+    if (m_active->recordset)
+        m_active->recordset->close();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+std::unique_ptr<OdbcRecordset> OdbcConnection::run(const QString &sql)
+{
+    // Without multiple active result sets the server refuses a statement while another one's
+    // rows are pending, so the previous recordset gives up its rows first.
+    if (m_active->recordset)
+        m_active->recordset->close();
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    query.setForwardOnly(true);
+    query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    if (!query.exec(sql))
+        throw odbcError(query.lastError());
+    return std::make_unique<OdbcRecordset>(std::move(query), m_active);
+}
+
+std::unique_ptr<Recordset> OdbcConnection::openRecordset(const QString &sql)
+{
+    return run(sql);
+}
+
+qint64 OdbcConnection::execute(const QString &sql)
+{
+    std::unique_ptr<OdbcRecordset> recordset = run(sql);
+    recordset->drain();
+    const qint64 affected = recordset->rowsAffected();
+    recordset->close();
+    return affected;
+}
+
+QStringList OdbcConnection::splitBatch(const QString &batch) const
+{
+    return {batch};
+}
+
+QString OdbcConnection::currentDatabase()
+{
+    try {
+        std::unique_ptr<OdbcRecordset> recordset = run(u"SELECT DB_NAME()"_qs);
+        if (recordset->isResultSet() && !recordset->eof())
+            return recordset->value(0).toString();
+    } catch (const DatabaseError &) {
+        // Not SQL Server: the database the connection string names is the best answer.
+    }
+    return odbcAttribute(m_target, u"Database"_qs);
+}
+
+QString OdbcConnection::displayName() const
+{
+    return m_displayName;
+}
+
+} // namespace
+
+std::unique_ptr<Connection> openOdbcConnection(const QString &target, const QString &user,
+                                               const QString &password)
+{
+    return std::make_unique<OdbcConnection>(target, user, password);
+}
+
+} // namespace platform

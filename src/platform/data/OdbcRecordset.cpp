@@ -1,0 +1,250 @@
+#include "platform/data/OdbcRecordset.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSqlField>
+#include <QSqlRecord>
+
+namespace platform {
+
+namespace {
+
+// The old provider's texts for misuse of a recordset, with its error numbers.
+const char *const itemNotFound =
+    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+const char *const noCurrentRecord = "Either BOF or EOF is True, or the current record has been "
+                                    "deleted. Requested operation requires a current record.";
+const char *const objectClosed = "Operation is not allowed when the object is closed.";
+
+// ODBC's SQL data type codes, named as SQL Server calls the types behind them.
+QString typeName(int sqlType)
+{
+    switch (sqlType) {
+    case 1: return u"char"_qs;
+    case 12: return u"varchar"_qs;
+    case -1: return u"text"_qs;
+    case -8: return u"nchar"_qs;
+    case -9: return u"nvarchar"_qs;
+    case -10: return u"ntext"_qs;
+    case 2: return u"numeric"_qs;
+    case 3: return u"decimal"_qs;
+    case 4: return u"int"_qs;
+    case 5: return u"smallint"_qs;
+    case -6: return u"tinyint"_qs;
+    case -5: return u"bigint"_qs;
+    case -7: return u"bit"_qs;
+    case 6: case 8: return u"float"_qs;
+    case 7: return u"real"_qs;
+    case 9: case 91: return u"date"_qs;
+    case 10: case 92: case -154: return u"time"_qs;
+    case 11: case 93: return u"datetime"_qs;
+    case -2: return u"binary"_qs;
+    case -3: return u"varbinary"_qs;
+    case -4: return u"image"_qs;
+    case -11: return u"uniqueidentifier"_qs;
+    default: return {};
+    }
+}
+
+// Integers of every width read as qlonglong and dates as date-times, so callers see the same
+// kinds of values from either connection.
+QVariant normalized(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return value.toLongLong();
+    case QMetaType::Float:
+        return value.toDouble();
+    case QMetaType::QDate:
+        return QDateTime(value.toDate(), QTime(0, 0));
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
+DatabaseError odbcError(const QSqlError &error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    // Qt appends the SQLSTATEs after the last message (", 42S02"); the provider never showed them.
+    static const QRegularExpression sqlStates(u",\\s*[0-9A-Z]{5}(;[0-9A-Z]{5})*$"_qs);
+    text.remove(sqlStates);
+    bool ok = false;
+    const int number = error.nativeErrorCode().section(u';', 0, 0).toInt(&ok);
+    return DatabaseError(text, ok ? number : 0);
+}
+
+OdbcRecordset::OdbcRecordset(QSqlQuery query, std::shared_ptr<OdbcActiveResult> active)
+    : m_query(std::move(query)), m_active(std::move(active))
+{
+    m_active->recordset = this;
+    try {
+        skipToRows();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+OdbcRecordset::~OdbcRecordset()
+{
+    close();
+}
+
+void OdbcRecordset::skipToRows()
+{
+    // A batch may start with statements that return no rows ("SET NOCOUNT ON", "USE x"); the
+    // recordset is the first result that has columns.
+    for (;;) {
+        if (m_query.isSelect()) {
+            const QSqlRecord record = m_query.record();
+            for (int i = 0; i < record.count(); ++i) {
+                m_names << record.fieldName(i);
+                m_sqlTypes << record.field(i).typeID();
+            }
+            m_isResultSet = true;
+            fetch();
+            return;
+        }
+        const int affected = m_query.numRowsAffected();
+        if (affected >= 0)
+            m_rowsAffected = (m_rowsAffected < 0 ? 0 : m_rowsAffected) + affected;
+        if (!m_query.nextResult()) {
+            if (m_query.lastError().isValid())
+                throw odbcError(m_query.lastError());
+            return;
+        }
+    }
+}
+
+void OdbcRecordset::fetch()
+{
+    m_row.clear();
+    if (!m_query.next()) {
+        m_eof = true;
+        if (m_query.lastError().isValid())
+            throw odbcError(m_query.lastError());
+        return;
+    }
+    m_eof = false;
+    // Read the whole row at once, in column order: some drivers hand out columns only forwards.
+    const int count = int(m_names.size());
+    m_row.reserve(count);
+    for (int i = 0; i < count; ++i)
+        m_row << (m_query.isNull(i) ? QVariant() : normalized(m_query.value(i)));
+}
+
+void OdbcRecordset::requireOpen() const
+{
+    if (m_closed)
+        throw DatabaseError(QString::fromLatin1(objectClosed), 3704);
+}
+
+void OdbcRecordset::requireRow() const
+{
+    requireOpen();
+    if (m_eof)
+        throw DatabaseError(QString::fromLatin1(noCurrentRecord), 3021);
+}
+
+bool OdbcRecordset::isResultSet() const
+{
+    return m_isResultSet;
+}
+
+bool OdbcRecordset::eof() const
+{
+    return m_eof;
+}
+
+QVariant OdbcRecordset::field(const QString &name) const
+{
+    requireOpen();
+    for (int i = 0; i < m_names.size(); ++i) {
+        if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0) {
+            requireRow();
+            return m_row.at(i);
+        }
+    }
+    throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+}
+
+int OdbcRecordset::fieldCount() const
+{
+    return int(m_names.size());
+}
+
+QString OdbcRecordset::fieldName(int index) const
+{
+    if (index < 0 || index >= m_names.size())
+        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    return m_names.at(index);
+}
+
+QString OdbcRecordset::fieldType(int index) const
+{
+    if (index < 0 || index >= m_sqlTypes.size())
+        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    return typeName(m_sqlTypes.at(index));
+}
+
+QVariant OdbcRecordset::value(int index) const
+{
+    if (index < 0 || index >= m_names.size())
+        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    requireRow();
+    return m_row.at(index);
+}
+
+void OdbcRecordset::moveNext()
+{
+    requireRow();
+    fetch();
+}
+
+qint64 OdbcRecordset::rowsAffected() const
+{
+    return m_rowsAffected;
+}
+
+void OdbcRecordset::drain()
+{
+    while (m_query.isActive() && m_query.nextResult()) {
+        if (!m_query.isSelect() && m_query.numRowsAffected() >= 0)
+            m_rowsAffected = (m_rowsAffected < 0 ? 0 : m_rowsAffected) + m_query.numRowsAffected();
+    }
+    if (m_query.lastError().isValid())
+        throw odbcError(m_query.lastError());
+}
+
+void OdbcRecordset::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_eof = true;
+    m_row.clear();
+    // Dropping the query frees its statement handle, which discards any unread rows, so the
+    // connection is free for the next statement.
+    m_query.finish();
+    m_query = QSqlQuery();
+    if (m_active && m_active->recordset == this)
+        m_active->recordset = nullptr;
+}
+
+} // namespace platform

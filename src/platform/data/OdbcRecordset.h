@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/data/Connection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariantList>
+#include <memory>
+
+namespace platform {
+
+class OdbcRecordset;
+
+// The one recordset of a connection that may still hold pending results. SQL Server without
+// multiple active result sets refuses a statement while another one's rows are unread.
+struct OdbcActiveResult {
+    OdbcRecordset *recordset = nullptr;
+};
+
+// The driver's own words for a failure: Qt adds its "QODBC: ..." text separately
+// (driverText), so the database text is what SQL Server and the driver reported.
+DatabaseError odbcError(const QSqlError &error);
+
+// A forward-only recordset over an executed QSqlQuery, positioned on the first row of the first
+// result that has columns.
+class OdbcRecordset final : public Recordset {
+public:
+    OdbcRecordset(QSqlQuery query, std::shared_ptr<OdbcActiveResult> active);
+    ~OdbcRecordset() override;
+    Q_DISABLE_COPY_MOVE(OdbcRecordset)
+
+    bool isResultSet() const override;
+    bool eof() const override;
+    QVariant field(const QString &name) const override;
+    int fieldCount() const override;
+    QString fieldName(int index) const override;
+    QString fieldType(int index) const override;
+    QVariant value(int index) const override;
+    void moveNext() override;
+    qint64 rowsAffected() const override;
+    void close() override;
+
+    // Reads the remaining results of the batch so that every statement in it has run; throws the
+    // first failure among them.
+    void drain();
+
+private:
+    void skipToRows();
+    void fetch();
+    void requireOpen() const;
+    void requireRow() const;
+
+    QSqlQuery m_query;
+    std::shared_ptr<OdbcActiveResult> m_active;
+    QStringList m_names;
+    QList<int> m_sqlTypes;
+    QVariantList m_row;
+    qint64 m_rowsAffected = -1;
+    bool m_isResultSet = false;
+    bool m_eof = true;
+    bool m_closed = false;
+};
+
+} // namespace platform
