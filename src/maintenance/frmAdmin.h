@@ -1,0 +1,58 @@
+#pragma once
+// The maintenance window: brings the two databases to the layout the record screens expect and
+// loads the occupation codes. Its log (txtExistingColumns) is its only report; the newest line
+// stands at the top. Controls carry the names the old code knows them by.
+
+#include <QString>
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace platform {
+class Connection;
+}
+
+class frmAdmin : public QWidget {
+    Q_OBJECT
+public:
+    // `connection` is the shared connection; it outlives the window.
+    explicit frmAdmin(platform::Connection *connection, QWidget *parent = nullptr);
+    ~frmAdmin() override;
+
+    // Catalogue look-ups. Each switches the connection's current database first and writes its
+    // log line; a failure of their own statements is thrown to the caller.
+    QString CheckColumnName(const QString &ColumnName, const QString &TableName);
+    QString CheckTableName(const QString &TableName, const QString &DBName);
+
+    // Replaces every occurrence of ReplaceWhat, found regardless of letter case, in place.
+    static void ReplaceString(QString &SourceStr, const QString &ReplaceWhat,
+                              const QString &ReplaceWith);
+    // Returns the text before the first Separator and leaves the rest in WordGroup.
+    static QString GetWord(QString &WordGroup, const QString &Separator);
+
+    // True while one of the three buttons' runs is under way.
+    bool isRunning() const { return m_running; }
+
+    QPushButton *cmdUpdate = nullptr;
+    QPlainTextEdit *txtExistingColumns = nullptr;
+    QPushButton *cmdUploadOccupation = nullptr;
+    QPushButton *cmdClearOccupation = nullptr;
+
+private:
+    void ExecuteSQL(const QString &SQL);
+    void AddMissingColumn(const QString &TableName, const QString &ColumnName,
+                          const QString &ColumnType);
+    void RebuildHistoryTable(const QString &BaseName);
+
+    void UpdateDatabase();
+    void ClearOccupationCodes();
+    void LoadOccupationCodes();
+
+    void writeLog(const QString &line);
+    void runExclusive(const QString &whatFailed, void (frmAdmin::*operation)());
+    void setButtonsEnabled(bool enabled);
+
+    platform::Connection *m_connection;
+    bool m_running = false;
+};
