@@ -17,8 +17,9 @@ bool isLoginKey(const QString &key)
 QString joinAttributes(const QList<OdbcAttribute> &attributes)
 {
     QStringList pieces;
+    // What the user wrote stays as written; drivers differ on what they accept unbraced.
     for (const OdbcAttribute &a : attributes)
-        pieces << a.key + u'=' + odbcValue(a.value);
+        pieces << (a.text.isEmpty() ? a.key + u'=' + odbcValue(a.value) : a.text);
     return pieces.join(u';');
 }
 
@@ -40,6 +41,7 @@ QList<OdbcAttribute> parseOdbcConnectionString(const QString &s)
             continue;
         }
         OdbcAttribute attribute;
+        const qsizetype pieceStart = i;
         attribute.key = s.mid(i, eq - i).trimmed();
         i = eq + 1;
         qsizetype start = i;
@@ -62,10 +64,12 @@ QList<OdbcAttribute> parseOdbcConnectionString(const QString &s)
             }
             attribute.value = value;
             const qsizetype next = s.indexOf(u';', j);
+            attribute.text = s.mid(pieceStart, (next < 0 ? n : next) - pieceStart).trimmed();
             i = next < 0 ? n : next + 1;
         } else {
             const qsizetype next = s.indexOf(u';', i);
             attribute.value = s.mid(i, (next < 0 ? n : next) - i);
+            attribute.text = s.mid(pieceStart, (next < 0 ? n : next) - pieceStart).trimmed();
             i = next < 0 ? n : next + 1;
         }
         if (!attribute.key.isEmpty())
@@ -105,19 +109,19 @@ QString odbcConnectionString(const QString &target, const QString &user, const Q
     if (isOdbcConnectionString(target))
         attributes = parseOdbcConnectionString(target);
     else
-        attributes << OdbcAttribute{u"DSN"_qs, target.trimmed()};
+        attributes << OdbcAttribute{u"DSN"_qs, target.trimmed(), {}};
 
     // The dialog's login wins over one written into the target; drivers differ on which of two
     // repeated keys they take.
     if (!user.isEmpty()) {
         attributes.removeIf([](const OdbcAttribute &a) { return isLoginKey(a.key); });
-        attributes << OdbcAttribute{u"UID"_qs, user};
-        attributes << OdbcAttribute{u"PWD"_qs, password};
+        attributes << OdbcAttribute{u"UID"_qs, user, {}};
+        attributes << OdbcAttribute{u"PWD"_qs, password, {}};
     } else if (!password.isEmpty()) {
         attributes.removeIf([](const OdbcAttribute &a) {
             return a.key.compare(u"PWD", Qt::CaseInsensitive) == 0;
         });
-        attributes << OdbcAttribute{u"PWD"_qs, password};
+        attributes << OdbcAttribute{u"PWD"_qs, password, {}};
     }
     return joinAttributes(attributes);
 }
@@ -128,11 +132,11 @@ QString odbcIntegratedTarget(const QString &target)
     if (isOdbcConnectionString(target))
         attributes = parseOdbcConnectionString(target);
     else
-        attributes << OdbcAttribute{u"DSN"_qs, target.trimmed()};
+        attributes << OdbcAttribute{u"DSN"_qs, target.trimmed(), {}};
     attributes.removeIf([](const OdbcAttribute &a) {
         return isLoginKey(a.key) || a.key.compare(u"Trusted_Connection", Qt::CaseInsensitive) == 0;
     });
-    attributes << OdbcAttribute{u"Trusted_Connection"_qs, u"yes"_qs};
+    attributes << OdbcAttribute{u"Trusted_Connection"_qs, u"yes"_qs, {}};
     return joinAttributes(attributes);
 }
 

@@ -10,6 +10,7 @@ namespace platform {
 struct OdbcAttribute {
     QString key;   // as written, e.g. "Server"
     QString value; // unbraced: "{a}}b}" reads as "a}b"
+    QString text;  // the piece as written ("Driver={ODBC Driver 18 for SQL Server}"), if parsed
 };
 
 // Splits "Key=Value;Key={Va;lue}" into its attributes; empty pieces are skipped.
