@@ -1,0 +1,80 @@
+// talvor-demo-db FOLDER [--patients N] [--seed S]: creates the demo databases for the embedded
+// engine, as a site has them before the maintenance upgrade.
+
+#include "DemoDatabase.h"
+
+#include "platform/Failure.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+int usage()
+{
+    std::fputs("Usage: talvor-demo-db FOLDER [--patients N] [--seed S]\n"
+               "Creates the Patient_Data and Build_File databases in FOLDER (default 5000 patients,\n"
+               "seed 1) with the sign-in user demo / demo.\n",
+               stderr);
+    return 2;
+}
+
+bool readNumber(const QStringList &args, int &i, qulonglong max, qulonglong &out)
+{
+    if (i + 1 >= args.size())
+        return false;
+    bool ok = false;
+    out = args.at(++i).toULongLong(&ok);
+    return ok && out <= max;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    QString folder;
+    demo::Options options;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        qulonglong n = 0;
+        if (a == QLatin1String("--patients")) {
+            if (!readNumber(args, i, 100'000'000, n))
+                return usage();
+            options.patients = static_cast<int>(n);
+        } else if (a == QLatin1String("--seed")) {
+            if (!readNumber(args, i, 0xffffffffULL, n))
+                return usage();
+            options.seed = static_cast<unsigned>(n);
+        } else if (a == QLatin1String("-h") || a == QLatin1String("--help") || a.startsWith(QLatin1Char('-'))
+                   || !folder.isEmpty()) {
+            return usage();
+        } else {
+            folder = a;
+        }
+    }
+    if (folder.isEmpty())
+        return usage();
+
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        demo::create(folder, options, [](int percent) {
+            std::fprintf(stderr, "\rCreating the demo database: %3d%%", percent);
+            std::fflush(stderr);
+        });
+    } catch (const platform::Failure &f) {
+        std::fprintf(stderr, "\n%s\n", f.description().toLocal8Bit().constData());
+        return 1;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "\n%s\n", e.what());
+        return 1;
+    }
+    std::fprintf(stderr, "\nDone: %d patients in %s (%.1f s). Sign in as demo / demo.\n",
+                 options.patients, folder.toLocal8Bit().constData(), timer.elapsed() / 1000.0);
+    return 0;
+}
