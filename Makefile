@@ -28,5 +28,10 @@ bench: build
 	@if [ -x $(BUILD)/bin/talvor-bench ]; then $(BUILD)/bin/talvor-bench --folder $(BUILD)/bench-db; \
 	else echo "The benchmark is not built yet."; exit 1; fi
 
+# A Debian package of the program (CPack), in $(BUILD)/: installs with `sudo apt install ./talvor-search_*.deb`.
+.PHONY: package
+package: build
+	@cmake --build $(BUILD) --target package
+
 clean:
 	rm -rf $(BUILD)
