@@ -47,7 +47,7 @@ QStringList HistoryRows::columns(const QString &table)
     return names;
 }
 
-void HistoryRows::keep(const QStringList &tables)
+void HistoryRows::checkNothingLeftOver(const QStringList &tables)
 {
     for (const QString &table : tables)
         if (exists(holdingTable(table)))
@@ -55,21 +55,21 @@ void HistoryRows::keep(const QStringList &tables)
                 QStringLiteral("The rows of %1 set aside by an earlier update are still in %2. "
                                "Put them back and drop %2 before updating again.")
                     .arg(qualified(table), qualified(holdingTable(table))));
-    try {
-        for (const QString &table : tables) {
-            if (!exists(table))
-                continue;
-            m_connection->execute("SELECT * INTO " + qualified(holdingTable(table)) + " FROM "
-                                  + qualified(table));
-            m_kept.append(table);
-        }
-    } catch (const platform::Failure &) {
-        // The originals are untouched; the partial copies would only block the next run.
-        for (const QString &table : std::as_const(m_kept))
-            m_connection->execute("DROP TABLE " + qualified(holdingTable(table)));
-        m_kept.clear();
-        throw;
-    }
+}
+
+void HistoryRows::keep(const QString &table)
+{
+    if (m_kept.contains(table, Qt::CaseInsensitive) || !exists(table))
+        return;
+    m_connection->execute("SELECT * INTO " + qualified(holdingTable(table)) + " FROM "
+                          + qualified(table));
+    m_kept.append(table);
+}
+
+void HistoryRows::setIdentityInsert(const QString &table, bool on)
+{
+    m_connection->execute("SET IDENTITY_INSERT " + qualified(table)
+                          + (on ? QStringLiteral(" ON") : QStringLiteral(" OFF")));
 }
 
 void HistoryRows::putBack(const QString &table)
@@ -87,7 +87,7 @@ void HistoryRows::putBack(const QString &table)
         // were, so references to them stay valid.
         bool identityInsert = false;
         try {
-            m_connection->execute("SET IDENTITY_INSERT " + qualified(table) + " ON");
+            setIdentityInsert(table, true);
             identityInsert = true;
         } catch (const platform::DatabaseError &) {
         }
@@ -97,11 +97,11 @@ void HistoryRows::putBack(const QString &table)
                                   + list + " FROM " + qualified(holding));
         } catch (...) {
             if (identityInsert)
-                m_connection->execute("SET IDENTITY_INSERT " + qualified(table) + " OFF");
+                setIdentityInsert(table, false);
             throw;
         }
         if (identityInsert)
-            m_connection->execute("SET IDENTITY_INSERT " + qualified(table) + " OFF");
+            setIdentityInsert(table, false);
     }
     m_connection->execute("DROP TABLE " + qualified(holding));
 }
@@ -123,6 +123,8 @@ QStringList HistoryRows::restore()
 
 QString HistoryRows::leftOverDescription() const
 {
+    if (m_leftOver.isEmpty())
+        return {};
     QStringList holding;
     for (const QString &table : m_leftOver)
         holding.append(qualified(holdingTable(table)) + " (rows of " + table + ")");

@@ -24,6 +24,10 @@ UpgradeStep tableCheck(const char *table, const char *database, const char *sql)
     return {Kind::TableCheck, QString::fromLatin1(table), QString::fromLatin1(database),
             QString::fromLatin1(sql)};
 }
+UpgradeStep dropTable(const char *table)
+{
+    return {Kind::DropTable, QString::fromLatin1(table), {}, {}};
+}
 UpgradeStep rebuildHistory(const char *baseName)
 {
     return {Kind::RebuildHistory, QString::fromLatin1(baseName), {}, {}};
@@ -165,8 +169,8 @@ const std::vector<UpgradeStep> &upgradeSteps()
         statement("INSERT INTO build_file.dbo.tbcocivilstatus VALUES (6, 'Common Law');"),
         statement("INSERT INTO build_file.dbo.tbcocivilstatus VALUES (7, 'Annulled');"),
         // 8. Master history tables.
-        statement("drop table patient_data.dbo." "tbMasterHist"),
-        statement("drop table patient_data.dbo." "tbMaster2Hist"),
+        dropTable("tbMasterHist"),
+        dropTable("tbMaster2Hist"),
         tableCheck("tbMasterHist", "Patient_Data",
                    "Select * Into patient_data.dbo.tbMasterHist From  patient_data.dbo.tbmaster  WHERE 1=0;"),
         tableCheck("tbMaster2Hist", "Patient_Data",
@@ -190,10 +194,12 @@ const std::vector<UpgradeStep> &upgradeSteps()
 QStringList rebuiltHistoryTables()
 {
     QStringList tables;
-    for (const UpgradeStep &step : upgradeSteps())
+    for (const UpgradeStep &step : upgradeSteps()) {
         if (step.kind == UpgradeStep::Kind::RebuildHistory)
             tables.append(QStringLiteral("tbhis") + step.first);
-    tables << QStringLiteral("tbMasterHist") << QStringLiteral("tbMaster2Hist");
+        else if (step.kind == UpgradeStep::Kind::DropTable)
+            tables.append(step.first);
+    }
     return tables;
 }
 

@@ -14,6 +14,7 @@ struct UpgradeStep {
         AddMissingColumn,  // table, column, type: adds the column when the look-up misses it
         ColumnCheck,       // column, table, statement: runs the statement when the column is missing
         TableCheck,        // table, database, statement: runs the statement when the table is missing
+        DropTable,         // table of Patient_Data: dropped every time
         RebuildHistory,    // base name: drops tbhis<base> and copies the columns of tb<base>
     };
     Kind kind;
@@ -24,7 +25,7 @@ struct UpgradeStep {
 
 const std::vector<UpgradeStep> &upgradeSteps();
 
-// The tables the upgrade drops and creates again; their rows are carried across the rebuild.
+// The tables the upgrade drops and creates again, whose rows are carried across.
 QStringList rebuiltHistoryTables();
 
 } // namespace maintenance

@@ -148,6 +148,8 @@ void frmAdmin::AddMissingColumn(const QString &TableName, const QString &ColumnN
 
 void frmAdmin::RebuildHistoryTable(const QString &BaseName)
 {
+    if (m_historyRows)
+        m_historyRows->keep("tbhis" + BaseName);
     ExecuteSQL("drop table patient_data.dbo.tbhis" + BaseName + " ");
     // The history table has just been dropped, so only a table bearing the bare base name can
     // be found here; the copy is made unless that is so.
@@ -190,12 +192,28 @@ QString frmAdmin::GetWord(QString &WordGroup, const QString &Separator)
 
 void frmAdmin::UpdateDatabase()
 {
-    using Kind = maintenance::UpgradeStep::Kind;
-    // The rebuilds empty the history tables; their rows are set aside first and put back once
-    // the tables have their final columns.
-    maintenance::HistoryRows keptRows(m_connection);
-    keptRows.keep(maintenance::rebuiltHistoryTables());
+    // The upgrade drops the history tables and makes them again empty; their rows are set aside
+    // just before each drop and put back once the tables have their final columns, also when a
+    // failure stops the run part way.
+    m_historyRows = std::make_unique<maintenance::HistoryRows>(m_connection);
+    m_historyRows->checkNothingLeftOver(maintenance::rebuiltHistoryTables());
+    try {
+        runUpgradeSteps();
+    } catch (...) {
+        putHistoryRowsBack();
+        m_historyRows.reset();
+        throw;
+    }
+    putHistoryRowsBack();
+    const QString leftOver = m_historyRows->leftOverDescription();
+    m_historyRows.reset();
+    if (!leftOver.isEmpty())
+        throw platform::Failure(leftOver);
+}
 
+void frmAdmin::runUpgradeSteps()
+{
+    using Kind = maintenance::UpgradeStep::Kind;
     for (const maintenance::UpgradeStep &step : maintenance::upgradeSteps()) {
         switch (step.kind) {
         case Kind::Statement:
@@ -212,17 +230,26 @@ void frmAdmin::UpdateDatabase()
             if (CheckTableName(step.first, step.second) != step.first)
                 ExecuteSQL(step.text);
             break;
+        case Kind::DropTable:
+            m_historyRows->keep(step.first);
+            ExecuteSQL("drop table patient_data.dbo." + step.first);
+            break;
         case Kind::RebuildHistory:
             RebuildHistoryTable(step.first);
             break;
         }
     }
+}
 
-    const QStringList failures = keptRows.restore();
+void frmAdmin::putHistoryRowsBack()
+{
+    // Failures here are not steps of the upgrade; they are reported like failed statements so
+    // the administrator sees which rows wait in a holding table.
+    const QStringList failures = m_historyRows->restore();
     for (const QString &failure : failures)
         writeLog(failure);
     if (!failures.isEmpty())
-        throw platform::Failure(keptRows.leftOverDescription());
+        writeLog(m_historyRows->leftOverDescription());
 }
 
 void frmAdmin::ClearOccupationCodes()

@@ -5,9 +5,14 @@
 
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 class QPlainTextEdit;
 class QPushButton;
+
+namespace maintenance {
+class HistoryRows;
+}
 
 namespace platform {
 class Connection;
@@ -46,6 +51,8 @@ private:
     void RebuildHistoryTable(const QString &BaseName);
 
     void UpdateDatabase();
+    void runUpgradeSteps();
+    void putHistoryRowsBack();
     void ClearOccupationCodes();
     void LoadOccupationCodes();
 
@@ -55,4 +62,6 @@ private:
 
     platform::Connection *m_connection;
     bool m_running = false;
+    // Set during an upgrade: the history rows set aside before each drop.
+    std::unique_ptr<maintenance::HistoryRows> m_historyRows;
 };
