@@ -79,8 +79,12 @@ QVariant normalized(const QVariant &value)
 DatabaseError odbcError(const QSqlError &error)
 {
     QString text = error.databaseText().trimmed();
-    if (text.isEmpty())
-        text = error.driverText().trimmed();
+    if (text.isEmpty()) {
+        // Nothing from the driver (an empty statement, a lost handle): Qt's own words are all
+        // there is, without the plugin's name in front.
+        static const QRegularExpression pluginName(u"^QODBC3?: "_qs);
+        text = error.driverText().trimmed().remove(pluginName);
+    }
     // Qt appends the SQLSTATEs after the last message (", 42S02"); the provider never showed them.
     static const QRegularExpression sqlStates(u",\\s*[0-9A-Z]{5}(;[0-9A-Z]{5})*$"_qs);
     text.remove(sqlStates);
