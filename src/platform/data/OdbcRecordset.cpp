@@ -243,8 +243,11 @@ void OdbcRecordset::close()
     m_closed = true;
     m_eof = true;
     m_row.clear();
-    // Dropping the query frees its statement handle, which discards any unread rows, so the
-    // connection is free for the next statement.
+    // The rest of a batch runs only while its results are read: closing the cursor instead would
+    // cancel it part-way, so the remaining results are skipped through (a failure among them
+    // cannot be reported from here). Then the statement handle goes, and the connection is free.
+    while (m_query.isActive() && m_query.nextResult()) {
+    }
     m_query.finish();
     m_query = QSqlQuery();
     if (m_active && m_active->recordset == this)
