@@ -1,0 +1,358 @@
+#include "tsql/Engine.h"
+
+#include "tsql/Compiler.h"
+#include "tsql/Cursor.h"
+#include "tsql/Errors.h"
+#include "tsql/Lexer.h"
+#include "tsql/Parser.h"
+#include "tsql/Sqlite.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tsql {
+
+namespace fs = std::filesystem;
+
+static constexpr const char *kExtension = ".sqlite";
+
+std::unique_ptr<Session> Session::open(const std::string &folder, const std::string &database)
+{
+    return std::make_unique<Engine>(folder, database);
+}
+
+std::vector<std::string> Session::splitStatements(std::string_view batch)
+{
+    const std::vector<Token> tokens = tokenize(batch);
+    std::vector<std::string> out;
+    Parser p(tokens);
+    while (!p.atEnd()) {
+        const std::size_t start = p.current().offset;
+        try {
+            p.statement();
+        } catch (const Error &) {
+            // Hand the rest over whole, so that running it reports the syntax error.
+            out.emplace_back(batch.substr(start));
+            return out;
+        }
+        out.emplace_back(batch.substr(start, p.current().offset - start));
+        // Trim what separates statements; the text of each stays as written.
+        auto &s = out.back();
+        while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
+            s.pop_back();
+    }
+    return out;
+}
+
+Engine::Transaction::Transaction(sqlite3 *db) : m_db(db)
+{
+    exec(m_db, "SAVEPOINT tsql_statement");
+}
+
+Engine::Transaction::~Transaction()
+{
+    if (!m_done) {
+        sqlite3_exec(m_db, "ROLLBACK TO tsql_statement", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, "RELEASE tsql_statement", nullptr, nullptr, nullptr);
+    }
+}
+
+void Engine::Transaction::commit()
+{
+    exec(m_db, "RELEASE tsql_statement");
+    m_done = true;
+}
+
+Engine::Engine(const std::string &folder, const std::string &database) : m_folder(folder), m_catalog(nullptr)
+{
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw err::cannotOpen(database.empty() ? folder : database);
+    if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
+        sqlite3_close(m_db);
+        throw Error(17, 16, 1, "SQL Server does not exist or access denied.");
+    }
+    m_catalog = Catalog(m_db);
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 125);
+    registerFunctions(m_db);
+    std::vector<fs::path> files;
+    for (const auto &entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file() && entry.path().extension() == kExtension)
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    try {
+        for (const auto &f : files)
+            attach(f.stem().string(), f.string());
+    } catch (...) {
+        sqlite3_close(m_db);
+        throw;
+    }
+    if (!database.empty()) {
+        auto d = m_catalog.findDatabase(database);
+        if (!d) {
+            sqlite3_close(m_db);
+            throw err::cannotOpen(database);
+        }
+        m_current = *d;
+    }
+    if (const char *t = std::getenv("TALVOR_SQL_TRACE"))
+        m_tracePath = t;
+}
+
+Engine::~Engine()
+{
+    for (Cursor *c : m_cursors) {
+        c->materialize();
+        c->detach();
+    }
+    sqlite3_close_v2(m_db);
+}
+
+void Engine::attach(const std::string &name, const std::string &path)
+{
+    Stmt s(m_db, "ATTACH DATABASE ?1 AS " + quoteName(name));
+    s.bind(1, path);
+    s.step();
+    // WAL keeps a killed writer from leaving a file half-changed; NORMAL is durable enough in WAL.
+    exec(m_db, "PRAGMA " + quoteName(name) + ".journal_mode = WAL");
+    exec(m_db, "PRAGMA " + quoteName(name) + ".synchronous = NORMAL");
+    m_catalog.addDatabase(name);
+}
+
+void Engine::createDatabase(const std::string &name)
+{
+    if (name.empty() || name.find_first_of("/\\.:") != std::string::npos)
+        throw err::syntax(name);
+    if (m_catalog.findDatabase(name))
+        throw Error(1801, 16, 3, "Database '" + name + "' already exists. Choose a different database name.");
+    settleCursors();
+    attach(name, (fs::path(m_folder) / (name + kExtension)).string());
+}
+
+void Engine::settleCursors()
+{
+    for (Cursor *c : m_cursors) {
+        try {
+            c->materialize();
+        } catch (const Error &) {
+            // The cursor ends where it failed; the statement that asked to settle goes on.
+        }
+    }
+}
+
+static std::string jsonEscape(std::string_view s)
+{
+    std::string r;
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"': r += "\\\""; break;
+        case '\\': r += "\\\\"; break;
+        case '\n': r += "\\n"; break;
+        case '\r': r += "\\r"; break;
+        case '\t': r += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                r += buf;
+            } else {
+                r += static_cast<char>(c);
+            }
+        }
+    }
+    return r;
+}
+
+void Engine::trace(const std::string &database, std::string_view statement, bool ok, const std::string &error,
+                   std::int64_t rows) const
+{
+    if (m_tracePath.empty())
+        return;
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t secs = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm tm{};
+    gmtime_r(&secs, &tm);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
+    std::string line = std::string("{\"time\":\"") + stamp + "\",\"database\":\"" + jsonEscape(database) +
+                       "\",\"statement\":\"" + jsonEscape(statement) + "\",\"ok\":" + (ok ? "true" : "false");
+    if (ok)
+        line += ",\"rows\":" + std::to_string(rows);
+    else
+        line += ",\"error\":\"" + jsonEscape(error) + "\"";
+    line += "}\n";
+    // One write with O_APPEND keeps lines whole even with several writers; failures are ignored.
+    const int fd = ::open(m_tracePath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    [[maybe_unused]] const auto written = ::write(fd, line.data(), line.size());
+    ::close(fd);
+}
+
+std::unique_ptr<Result> Engine::execute(std::string_view statement)
+{
+    const std::string before = m_current;
+    try {
+        const std::vector<Token> tokens = tokenize(statement);
+        Parser p(tokens);
+        std::unique_ptr<Result> r;
+        if (p.atEnd()) {
+            r = std::make_unique<CountResult>(-1);
+        } else {
+            auto s = p.statement();
+            if (!p.atEnd()) {
+                // One statement per call: nothing runs when more follows.
+                const Token &extra = p.current();
+                throw err::syntax(extra.kind == Token::Kind::String ? extra.text : extra.source);
+            }
+            r = run(*s);
+        }
+        trace(before, statement, true, {}, r->rowsAffected());
+        return r;
+    } catch (const Error &e) {
+        trace(before, statement, false, e.what(), 0);
+        throw;
+    }
+}
+
+std::unique_ptr<Result> Engine::run(const ast::Statement &s)
+{
+    using K = ast::Statement::Kind;
+    switch (s.kind) {
+    case K::Select:
+        if (s.select->members.front().into) {
+            settleCursors();
+            return std::make_unique<CountResult>(selectInto(*s.select));
+        }
+        return query(*s.select);
+    case K::Insert: return std::make_unique<CountResult>(insert(s));
+    case K::Update: return std::make_unique<CountResult>(update(s));
+    case K::Delete: return std::make_unique<CountResult>(remove(s));
+    case K::Use: use(s); break;
+    case K::IdentityInsert: identityInsert(s); break;
+    case K::SetOption: break;
+    default: {
+        settleCursors();
+        Transaction tx(m_db);
+        switch (s.kind) {
+        case K::Truncate: truncate(s); break;
+        case K::CreateTable: createTable(s); break;
+        case K::DropTable: dropTable(s); break;
+        case K::AlterAdd: alterAdd(s); break;
+        case K::AlterColumn: alterColumn(s); break;
+        case K::CreateIndex: createIndex(s); break;
+        case K::DropIndex: dropIndex(s); break;
+        default: break;
+        }
+        tx.commit();
+    }
+    }
+    return std::make_unique<CountResult>(-1);
+}
+
+std::unique_ptr<Result> Engine::query(const ast::Select &s)
+{
+    Compiler c(m_catalog, m_current);
+    CompiledQuery q = c.select(s);
+    Stmt stmt(m_db, q.sql);
+    auto cursor = std::make_unique<Cursor>(this, stmt.release(), q.columns);
+    m_cursors.insert(cursor.get());
+    return cursor;
+}
+
+std::int64_t Engine::insert(const ast::Statement &s)
+{
+    settleCursors();
+    Compiler c(m_catalog, m_current);
+    const Table t = c.target(s.table);
+    const bool identityOn = m_identityInsert && iequals(m_identityInsert->first, t.database) &&
+                            iequals(m_identityInsert->second, t.name);
+    bool explicitIdentity = false;
+    const std::string sql = c.insert(s, t, std::nullopt, identityOn, explicitIdentity);
+    Transaction tx(m_db);
+    exec(m_db, sql, FailureContext{t.fullName(), "INSERT"});
+    const std::int64_t n = sqlite3_changes64(m_db);
+    if (t.identity && n > 0) {
+        std::optional<std::int64_t> last;
+        if (explicitIdentity) {
+            // An explicit value beyond the current one moves the numbering on, as in SQL Server.
+            Stmt m(m_db, "SELECT " + std::string(t.identity->step > 0 ? "max(" : "min(") +
+                             quoteName(t.identity->column) + ") FROM " + t.sqlName());
+            m.step();
+            const std::int64_t extreme = m.integer(0);
+            last = t.identity->last;
+            if (!last || (t.identity->step > 0 ? extreme > *last : extreme < *last))
+                last = extreme;
+        } else {
+            last = t.identity->next() + t.identity->step * (n - 1);
+        }
+        m_catalog.setIdentityLast(t.database, t.name, last);
+    }
+    tx.commit();
+    return n;
+}
+
+std::int64_t Engine::update(const ast::Statement &s)
+{
+    settleCursors();
+    Compiler c(m_catalog, m_current);
+    const Table t = c.target(s.table);
+    const std::string sql = c.update(s, t);
+    Transaction tx(m_db);
+    exec(m_db, sql, FailureContext{t.fullName(), "UPDATE"});
+    const std::int64_t n = sqlite3_changes64(m_db);
+    tx.commit();
+    return n;
+}
+
+std::int64_t Engine::remove(const ast::Statement &s)
+{
+    settleCursors();
+    Compiler c(m_catalog, m_current);
+    const Table t = c.target(s.table);
+    const std::string sql = c.deleteFrom(s, t);
+    Transaction tx(m_db);
+    exec(m_db, sql, FailureContext{t.fullName(), "DELETE"});
+    const std::int64_t n = sqlite3_changes64(m_db);
+    tx.commit();
+    return n;
+}
+
+void Engine::use(const ast::Statement &s)
+{
+    auto d = m_catalog.findDatabase(s.name);
+    if (!d)
+        throw err::databaseMissing(s.name);
+    m_current = *d;
+}
+
+void Engine::identityInsert(const ast::Statement &s)
+{
+    Compiler c(m_catalog, m_current);
+    const Table t = c.target(s.table);
+    if (!t.identity)
+        throw err::noIdentity(t.name);
+    if (!s.on) {
+        if (m_identityInsert && iequals(m_identityInsert->first, t.database) && iequals(m_identityInsert->second, t.name))
+            m_identityInsert.reset();
+        return;
+    }
+    if (m_identityInsert && !(iequals(m_identityInsert->first, t.database) && iequals(m_identityInsert->second, t.name)))
+        throw Error(8107, 16, 1, "IDENTITY_INSERT is already ON for table '" + m_identityInsert->first + ".dbo." +
+                                     m_identityInsert->second + "'. Cannot perform SET operation for table '" +
+                                     t.name + "'.");
+    m_identityInsert = std::make_pair(t.database, t.name);
+}
+
+} // namespace tsql
