@@ -1,0 +1,23 @@
+#include "platform/components/Components.h"
+#include "startup/Module1.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <algorithm>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Talvor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Patient Brelmontaxis"));
+    platform::components::registerStandIns();
+
+    const int status = Module1::Main();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const bool windowOpen = std::any_of(windows.cbegin(), windows.cend(),
+                                        [](const QWidget *window) { return window->isVisible(); });
+    // No window after start-up: the sign-in was cancelled, or start-up failed and has said so.
+    if (status != 0 || !windowOpen)
+        return status;
+    return app.exec();
+}
