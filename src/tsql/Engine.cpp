@@ -212,9 +212,14 @@ std::unique_ptr<Result> Engine::execute(std::string_view statement)
         } else {
             auto s = p.statement();
             if (!p.atEnd()) {
-                // One statement per call: nothing runs when more follows.
+                // One statement per call: nothing runs when a second one follows.
                 const Token &extra = p.current();
-                throw err::syntax(extra.kind == Token::Kind::String ? extra.text : extra.source);
+                static const char *starts[] = {"select", "insert", "update", "delete", "truncate", "create",
+                                               "drop", "alter", "set", "use"};
+                for (const char *w : starts)
+                    if (extra.isWord(w))
+                        throw err::syntax(extra.source);
+                p.fail();
             }
             r = run(*s);
         }

@@ -146,22 +146,39 @@ static std::string_view trimRight(std::string_view s)
     return s;
 }
 
+// The letter an accented Latin-1 letter sorts with (already folded to lower case).
+static unsigned baseLetter(unsigned cp)
+{
+    if (cp < 0xE0 || cp > 0xFF)
+        return cp;
+    static const char bases[] = "aaaaaaaceeeeiiiidnooooo/ouuuuyty";
+    const char b = bases[cp - 0xE0];
+    return b == '/' ? cp : static_cast<unsigned>(b);
+}
+
 int collate(std::string_view a, std::string_view b)
 {
     a = trimRight(a);
     b = trimRight(b);
+    // Letters first, accents only to break ties, as SQL Server's accent-sensitive CI_AS orders.
+    int accentOrder = 0;
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         const unsigned ca = fold(decode(a, i));
         const unsigned cb = fold(decode(b, j));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
+        if (ca == cb)
+            continue;
+        const unsigned ba = baseLetter(ca), bb = baseLetter(cb);
+        if (ba != bb)
+            return ba < bb ? -1 : 1;
+        if (accentOrder == 0)
+            accentOrder = ca < cb ? -1 : 1;
     }
     if (i < a.size())
         return 1;
     if (j < b.size())
         return -1;
-    return 0;
+    return accentOrder;
 }
 
 std::string prefixUpperBound(std::string_view prefix)

@@ -1,0 +1,35 @@
+#pragma once
+// A fresh embedded database folder per test, with a small hospital schema, and a way to run a
+// statement and read back what came out as one comparable text.
+
+#include "tsql/Session.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class EngineFixture {
+public:
+    EngineFixture();
+
+    tsql::Session &session() { return *m_session; }
+    QString folder() const { return m_dir.path(); }
+    void reopen(const QString &database = QStringLiteral("Patient_Data"));
+    void close() { m_session.reset(); }
+
+    // Rows as "a|b" lines joined by "\n" (NULL as NULL, date-times as yyyy-mm-dd hh:mm:ss.fff),
+    // "(N rows)" for a statement without rows, or "Msg N: text" for a failure.
+    QString run(const QString &sql);
+    // Runs every statement; fails the test on the first error.
+    void script(const QStringList &statements);
+    // The hospital tables the program's statements name, with a handful of awkward rows.
+    void loadHospital();
+
+    static QString render(tsql::Result &r);
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<tsql::Session> m_session;
+};
