@@ -135,7 +135,7 @@ inline constexpr const char *relations[] = {
     "Neighbor", "Guardian",
 };
 
-inline constexpr const char *admissionTypes[] = {"Emergency", "Emergency", "Elective", "Transfer", "Newborn"};
+inline constexpr const char *admissionTypes[] = {"Emergency", "Emergency", "Elective", "Transfer"};
 
 inline constexpr const char *clinics[] = {"MED", "PED", "OB", "SUR", "ENT", "EYE", "DERM", "ORTHO", "FAM"};
 

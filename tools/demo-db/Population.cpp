@@ -83,7 +83,10 @@ Person Population::person(int patient) const
     const int age = born.daysTo(lastDay()) / 365;
     p.civilStatus = age < 12 ? 5 : (age < 22 ? 1 : r.between(1, 4));
 
-    if (!r.perMille(5)) {
+    // A few records were registered with no address at all; the every-173rd rule makes sure even
+    // a small demo has some.
+    const bool noAddress = r.perMille(5) || patient % 173 == 11;
+    if (!noAddress) {
         const pools::City &city = r.pick(pools::cities);
         if (r.perMille(300))
             p.houseStreet = "Blk " + std::to_string(r.between(1, 40)) + " Lot "
