@@ -801,8 +801,12 @@ std::string Compiler::insert(const ast::Statement &s, const Table &t, const std:
         source = "SELECT " + list + " FROM (" + q.sql + ") AS s";
     }
     std::string names;
-    for (std::size_t i = 0; i < cols.size(); ++i)
+    m_insertSource = source;
+    m_insertColumns.clear();
+    for (std::size_t i = 0; i < cols.size(); ++i) {
         names += (i ? ", " : "") + quoteName(t.columns[static_cast<std::size_t>(cols[i])].name);
+        m_insertColumns.push_back(t.columns[static_cast<std::size_t>(cols[i])].name);
+    }
     if (identityIndex >= 0 && !explicitIdentity) {
         // New rows are numbered in the order the source yields them.
         names += (names.empty() ? "" : ", ") + quoteName(t.identity->column);

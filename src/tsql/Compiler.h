@@ -48,6 +48,10 @@ public:
                        bool identityInsert, bool &explicitIdentity);
     std::string update(const ast::Statement &s, const Table &t);
     std::string deleteFrom(const ast::Statement &s, const Table &t);
+    // The last insert's rows before numbering (columns v0, v1, ...) and the columns they fill,
+    // for naming the duplicate key when a unique index refuses them.
+    const std::string &insertSource() const { return m_insertSource; }
+    const std::vector<std::string> &insertColumns() const { return m_insertColumns; }
     // A value to store in a column, converted and checked as an INSERT would.
     static std::string storeExpr(const std::string &valueSql, const SqlType &valueType, const Column &c, const Table &t);
 
@@ -80,6 +84,8 @@ private:
     std::vector<Source> m_sources;
     int m_aliasCounter = 0;
     bool m_aggregate = false;
+    std::string m_insertSource;
+    std::vector<std::string> m_insertColumns;
 };
 
 } // namespace tsql

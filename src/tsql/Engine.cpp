@@ -64,6 +64,15 @@ Engine::Transaction::~Transaction()
     }
 }
 
+void Engine::Transaction::rollback()
+{
+    if (m_done)
+        return;
+    exec(m_db, "ROLLBACK TO tsql_statement");
+    exec(m_db, "RELEASE tsql_statement");
+    m_done = true;
+}
+
 void Engine::Transaction::commit()
 {
     exec(m_db, "RELEASE tsql_statement");
@@ -286,7 +295,15 @@ std::int64_t Engine::insert(const ast::Statement &s)
     bool explicitIdentity = false;
     const std::string sql = c.insert(s, t, std::nullopt, identityOn, explicitIdentity);
     Transaction tx(m_db);
-    exec(m_db, sql, FailureContext{t.fullName(), "INSERT"});
+    try {
+        exec(m_db, sql, FailureContext{t.fullName(), "INSERT"});
+    } catch (const Error &e) {
+        if (e.number() != 2627 && e.number() != 2601)
+            throw;
+        const std::string message = sqlite3_errmsg(m_db);
+        tx.rollback();
+        throw duplicateKey(e, t, message, c.insertSource(), c.insertColumns());
+    }
     const std::int64_t n = sqlite3_changes64(m_db);
     if (t.identity && n > 0) {
         std::optional<std::int64_t> last;
@@ -306,6 +323,74 @@ std::int64_t Engine::insert(const ast::Statement &s)
     }
     tx.commit();
     return n;
+}
+
+// SQLite names the columns of a refused key; SQL Server names the index and the key's value, so
+// both are looked up again from the rows the insert tried to add.
+Error Engine::duplicateKey(const Error &e, const Table &t, const std::string &message, const std::string &source,
+                           const std::vector<std::string> &columns)
+{
+    std::vector<std::string> keys;
+    const auto colon = message.find(": ");
+    if (colon != std::string::npos) {
+        std::string rest = message.substr(colon + 2);
+        std::size_t pos = 0;
+        while (pos < rest.size()) {
+            std::size_t comma = rest.find(", ", pos);
+            if (comma == std::string::npos)
+                comma = rest.size();
+            const std::string item = rest.substr(pos, comma - pos);
+            const auto dot = item.find('.');
+            keys.push_back(dot == std::string::npos ? item : item.substr(dot + 1));
+            pos = comma + 2;
+        }
+    }
+    std::string value;
+    try {
+        std::vector<std::string> picks, match;
+        for (const auto &k : keys) {
+            const auto it = std::find_if(columns.begin(), columns.end(), [&](const std::string &c) { return iequals(c, k); });
+            if (it == columns.end())
+                throw e;
+            const std::string v = "n.v" + std::to_string(it - columns.begin());
+            picks.push_back(v);
+            match.push_back("x." + quoteName(k) + " = " + v);
+        }
+        std::string list, where, group;
+        for (std::size_t i = 0; i < picks.size(); ++i) {
+            list += (i ? ", " : "") + picks[i];
+            where += (i ? " AND " : "") + match[i];
+        }
+        Stmt existing(m_db, "SELECT " + list + " FROM (" + source + ") AS n WHERE EXISTS (SELECT 1 FROM " + t.sqlName() +
+                                " AS x WHERE " + where + ") LIMIT 1");
+        bool found = existing.step();
+        Stmt twice(m_db, "SELECT " + list + " FROM (" + source + ") AS n GROUP BY " + list + " HAVING count(*) > 1 LIMIT 1");
+        Stmt &row = found ? existing : twice;
+        if (!found)
+            found = twice.step();
+        if (found)
+            for (std::size_t i = 0; i < picks.size(); ++i)
+                value += (i ? ", " : "") + (row.isNull(static_cast<int>(i)) ? std::string("<NULL>") : row.text(static_cast<int>(i)));
+    } catch (const Error &) {
+    }
+    if (e.number() == 2627)
+        return err::primaryKey("PK_" + t.name, t.fullName(), value);
+    std::string index;
+    Stmt list(m_db, "SELECT il.name FROM pragma_index_list(?1, ?2) il WHERE il.\"unique\" AND il.origin = 'c'");
+    list.bind(1, t.name);
+    list.bind(2, t.database);
+    while (list.step() && index.empty()) {
+        std::vector<std::string> cols;
+        Stmt info(m_db, "SELECT name FROM pragma_index_info(?1, ?2) ORDER BY seqno");
+        info.bind(1, list.text(0));
+        info.bind(2, t.database);
+        while (info.step())
+            cols.push_back(info.text(0));
+        if (cols.size() == keys.size() && std::equal(cols.begin(), cols.end(), keys.begin(), [](const auto &a, const auto &b) { return iequals(a, b); }))
+            index = list.text(0);
+    }
+    const auto dollar = index.find('$');
+    return err::uniqueIndex(t.fullName(), dollar == std::string::npos ? index : index.substr(dollar + 1), value);
 }
 
 std::int64_t Engine::update(const ast::Statement &s)

@@ -40,6 +40,7 @@ private:
         explicit Transaction(sqlite3 *db);
         ~Transaction();
         void commit();
+        void rollback();
 
     private:
         sqlite3 *m_db;
@@ -50,6 +51,8 @@ private:
     std::unique_ptr<Result> query(const ast::Select &s);
     std::int64_t insert(const ast::Statement &s);
     std::int64_t update(const ast::Statement &s);
+    Error duplicateKey(const Error &e, const Table &t, const std::string &message, const std::string &source,
+                       const std::vector<std::string> &columns);
     std::int64_t remove(const ast::Statement &s);
     std::int64_t selectInto(const ast::Select &s);
     void truncate(const ast::Statement &s);
