@@ -42,7 +42,12 @@ std::vector<std::string> Session::splitStatements(std::string_view batch)
             out.emplace_back(batch.substr(start));
             return out;
         }
-        out.emplace_back(batch.substr(start, p.current().offset - start));
+        std::size_t end = p.current().offset;
+        while (p.current().isSymbol(";")) {
+            end = p.current().endOffset;
+            p.atEnd(); // steps over the separators
+        }
+        out.emplace_back(batch.substr(start, end - start));
         // Trim what separates statements; the text of each stays as written.
         auto &s = out.back();
         while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
