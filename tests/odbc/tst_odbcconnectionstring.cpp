@@ -16,6 +16,8 @@ private slots:
     void integratedTarget();
     void qodbcDatabaseName_data();
     void qodbcDatabaseName();
+    void withoutPassword_data();
+    void withoutPassword();
     void displayNameHoldsNoLogin_data();
     void displayNameHoldsNoLogin();
 };
@@ -132,6 +134,24 @@ void TestOdbcConnectionString::qodbcDatabaseName()
     const QString reached = passed ? given : u"DSN="_qs + given;
     QCOMPARE(odbcAttribute(reached, u"DSN"_qs), odbcAttribute(connectionString, u"DSN"_qs));
     QCOMPARE(odbcAttribute(reached, u"PWD"_qs), odbcAttribute(connectionString, u"PWD"_qs));
+}
+
+void TestOdbcConnectionString::withoutPassword_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("braced password with separators")
+        << u"Driver=FreeTDS;PWD={a;b}}c=d};Server=h"_qs << u"Driver=FreeTDS;Server=h"_qs;
+    QTest::newRow("Password key, any case")
+        << u"DSN=Site;password=x;UID=u"_qs << u"DSN=Site;UID=u"_qs;
+    QTest::newRow("DSN name") << u"Site"_qs << u"Site"_qs;
+}
+
+void TestOdbcConnectionString::withoutPassword()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, expected);
+    QCOMPARE(odbcWithoutPassword(target), expected);
 }
 
 void TestOdbcConnectionString::displayNameHoldsNoLogin_data()

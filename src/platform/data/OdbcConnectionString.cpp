@@ -160,6 +160,18 @@ QString qodbcDatabaseName(const QString &connectionString)
     return attributes.isEmpty() ? name : name + u';' + joinAttributes(attributes);
 }
 
+QString odbcWithoutPassword(const QString &target)
+{
+    if (!isOdbcConnectionString(target))
+        return target;
+    QList<OdbcAttribute> attributes = parseOdbcConnectionString(target);
+    attributes.removeIf([](const OdbcAttribute &a) {
+        return a.key.compare(u"PWD", Qt::CaseInsensitive) == 0
+            || a.key.compare(u"Password", Qt::CaseInsensitive) == 0;
+    });
+    return joinAttributes(attributes);
+}
+
 QString odbcDisplayName(const QString &target)
 {
     if (!isOdbcConnectionString(target))

@@ -40,6 +40,9 @@ QString odbcIntegratedTarget(const QString &target);
 // driver nor a server).
 QString qodbcDatabaseName(const QString &connectionString);
 
+// The target without any PWD/Password it holds, for remembering it in the settings.
+QString odbcWithoutPassword(const QString &target);
+
 // "server / database" or the DSN name, for titles and logs; never the login.
 QString odbcDisplayName(const QString &target);
 
