@@ -30,15 +30,21 @@ namespace {
 const QString headerProgId = QStringLiteral("prjPatientBrelmontaxis.ctlHeader");
 
 // The site's screens were drawn for MS Sans Serif 8.25 pt; where it is missing the platform's own
-// dialog font is the closest in spirit.
+// dialog font stands in, at the same size so that every caption still fits its control.
 QFont dialogFont()
 {
+    QFont font;
     if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))) {
-        QFont font(QStringLiteral("MS Sans Serif"));
+        font.setFamily(QStringLiteral("MS Sans Serif"));
         font.setPointSizeF(8.25);
-        return font;
+    } else {
+        font.setFamily(QApplication::font().family());
+        font.setPointSizeF(8.25);
     }
-    return QApplication::font();
+    // Every attribute set explicitly, so nothing is inherited from a bold frame caption.
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
 }
 
 QFont boldFont()

@@ -176,6 +176,21 @@ void Grid::setColAlignment(int col, int code)
             cell->setTextAlignment(alignmentFor(code, cell->text()));
 }
 
+void Grid::changeEvent(QEvent *event)
+{
+    QTableWidget::changeEvent(event);
+    // The heading row is in the grid's own font; the platform would otherwise give headers one of
+    // their own.
+    if (event->type() == QEvent::FontChange) {
+        QFont heading;
+        heading.setFamily(font().family());
+        heading.setPointSizeF(font().pointSizeF());
+        heading.setWeight(font().weight());
+        heading.setItalic(font().italic());
+        horizontalHeader()->setFont(heading);
+    }
+}
+
 void Grid::mousePressEvent(QMouseEvent *event)
 {
     QTableWidget::mousePressEvent(event);

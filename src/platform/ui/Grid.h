@@ -39,6 +39,7 @@ signals:
     void gridKeyDown(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
