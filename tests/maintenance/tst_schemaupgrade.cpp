@@ -92,6 +92,10 @@ void SchemaUpgradeTest::initTestCase()
     runUpgrade(*m_window);
     m_secondRun = logLines(*m_window).mid(0, logLines(*m_window).size() - m_firstRun.size());
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
+    // For the documentation: the window as an administrator sees it after two runs.
+    const QString screenshot = qEnvironmentVariable("TALVOR_MAINTENANCE_SCREENSHOT");
+    if (!screenshot.isEmpty())
+        QVERIFY(m_window->grab().save(screenshot));
 }
 
 void SchemaUpgradeTest::cleanupTestCase()
@@ -245,7 +249,7 @@ void SchemaUpgradeTest::secondRunAddsNothing()
     const QStringList added = m_secondRun.filter(QRegularExpression("^New Added Fields"));
     QCOMPARE(added.size(), 19);
     QCOMPARE(added.count(QStringLiteral("New Added FieldsEditNum")), 11);
-    QCOMPARE(m_secondRun.size(), 66 + 1);
+    QCOMPARE(m_secondRun.size(), 64 + 1); // every column look-up, and the occupation table found
 }
 
 void SchemaUpgradeTest::historyRowsSurviveTwoUpgrades()
@@ -274,7 +278,7 @@ void SchemaUpgradeTest::scenarios_data()
     QTest::newRow("present column: no ALTER")
         << QStringList{"ALTER TABLE patient_data.dbo.tbPatient ADD FormDate datetime NULL"}
         << QStringList{"New Added FieldsFormDate", "FormDate - tbPatient",
-                       "!tbcooccupation"}; // nothing between 2.1 and the widenings' failures
+                       "!FatherEmpAddress"}; // nothing between the look-up and the widenings
     QTest::newRow("missing column: added")
         << QStringList{}
         << QStringList{"New Added FieldsInformantCelNum", "New Added FieldsFormDate",
@@ -313,7 +317,9 @@ void SchemaUpgradeTest::scenarios()
         for (qsizetype k = 0; found && k < expected.size(); ++k)
             found = matches(log.at(at + k), expected.at(k));
     }
-    QVERIFY2(found, qPrintable(log.join(QLatin1Char('\n'))));
+    if (!found)
+        qWarning().noquote() << log.join(QLatin1Char('\n'));
+    QVERIFY(found);
 }
 
 void SchemaUpgradeTest::civilStatusRewritten_data()
