@@ -1,0 +1,168 @@
+#include "platform/ui/Grid.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+using platform::ui::Grid;
+
+class TestGrid : public QObject {
+    Q_OBJECT
+
+private:
+    // A shown grid of three columns with a heading and `dataRows` rows "r<n>\t<n>\tx".
+    static std::unique_ptr<Grid> filled(int dataRows)
+    {
+        auto grid = std::make_unique<Grid>();
+        grid->resize(400, 300);
+        grid->setCols(3);
+        grid->setTextMatrix(0, 0, QStringLiteral("Name"));
+        for (int r = 1; r <= dataRows; ++r)
+            grid->addItem(QStringLiteral("r%1\t%1\tx").arg(r));
+        grid->show();
+        return grid;
+    }
+    static QPoint cell(Grid &grid, int row, int col)
+    {
+        return grid.visualRect(grid.model()->index(row - 1, col)).center();
+    }
+
+private slots:
+    void headingRowIsRowZero()
+    {
+        auto grid = filled(2);
+        QCOMPARE(grid->rows(), 3);
+        QCOMPARE(grid->textMatrix(0, 0), QStringLiteral("Name"));
+        QCOMPARE(grid->textMatrix(2, 0), QStringLiteral("r2"));
+        QCOMPARE(grid->textMatrix(2, 1), QStringLiteral("2"));
+        // Out of range reads as empty rather than failing.
+        QCOMPARE(grid->textMatrix(9, 0), QString());
+        QCOMPARE(grid->textMatrix(1, 7), QString());
+    }
+
+    void addItemSplitsOnTabs_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("cells");
+        QTest::newRow("all cells") << "a\tb\tc" << QStringList{"a", "b", "c"};
+        QTest::newRow("fewer cells") << "a" << QStringList{"a", "", ""};
+        QTest::newRow("empty cells kept") << "\t\tc" << QStringList{"", "", "c"};
+        QTest::newRow("extra cells dropped") << "a\tb\tc\td" << QStringList{"a", "b", "c"};
+        QTest::newRow("blanks kept") << " a \t b\t" << QStringList{" a ", " b", ""};
+    }
+    void addItemSplitsOnTabs()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, cells);
+        Grid grid;
+        grid.setCols(3);
+        grid.addItem(line);
+        QCOMPARE(grid.rows(), 2);
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(grid.textMatrix(1, c), cells.at(c));
+    }
+
+    void cuttingBackBumpsTheGeneration()
+    {
+        auto grid = filled(3);
+        const quint64 before = grid->generation();
+        grid->setRows(5); // growing keeps what is there
+        QCOMPARE(grid->generation(), before);
+        QCOMPARE(grid->rows(), 5);
+        QCOMPARE(grid->textMatrix(3, 0), QStringLiteral("r3"));
+        grid->setRows(1);
+        QCOMPARE(grid->rows(), 1);
+        QVERIFY(grid->generation() > before);
+        QCOMPARE(grid->textMatrix(0, 0), QStringLiteral("Name")); // the heading survives
+        grid->addItem(QStringLiteral("again"));
+        QCOMPARE(grid->row(), 1);
+    }
+
+    void widthsInTwips()
+    {
+        Grid grid;
+        grid.setCols(2);
+        grid.setColWidth(0, 1500);
+        QCOMPARE(grid.columnWidth(0), 100);
+        QCOMPARE(grid.colWidth(0), 1500);
+        grid.setColWidth(1, 0);
+        QVERIFY(grid.isColumnHidden(1));
+        QCOMPARE(grid.colWidth(1), 0);
+        grid.setColWidth(1, 300);
+        QVERIFY(!grid.isColumnHidden(1));
+    }
+
+    void alignmentCodes_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("left-bottom") << 2 << "12" << int(Qt::AlignLeft | Qt::AlignBottom);
+        QTest::newRow("left-top") << 0 << "a" << int(Qt::AlignLeft | Qt::AlignTop);
+        QTest::newRow("right-center") << 7 << "a" << int(Qt::AlignRight | Qt::AlignVCenter);
+        QTest::newRow("general text") << 9 << "abc" << int(Qt::AlignLeft | Qt::AlignVCenter);
+        QTest::newRow("general number") << 9 << "42.5" << int(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    void alignmentCodes()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        Grid grid;
+        grid.setCols(1);
+        grid.addItem(text);                  // before the code is set...
+        grid.setColAlignment(0, code);
+        grid.addItem(text);                  // ...and after
+        QCOMPARE(grid.item(0, 0)->textAlignment(), expected);
+        QCOMPARE(grid.item(1, 0)->textAlignment(), expected);
+    }
+
+    void clickMakesTheRowCurrentThenSignals()
+    {
+        auto grid = filled(5);
+        int rowSeen = -2;
+        connect(grid.get(), &Grid::gridClicked, this, [&] { rowSeen = grid->row(); });
+        QSignalSpy doubles(grid.get(), &Grid::gridDoubleClicked);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(*grid, 3, 0));
+        QCOMPARE(rowSeen, 3);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell(*grid, 4, 0));
+        QCOMPARE(doubles.count(), 1);
+        QCOMPARE(grid->row(), 4);
+        const auto *editor = grid->findChild<QLineEdit *>();
+        QVERIFY(!editor || !editor->isVisible()); // read-only: no editor opened
+        QCOMPARE(grid->textMatrix(4, 0), QStringLiteral("r4"));
+    }
+
+    void keyDownSeesTheRowBeforeTheKeyMovesIt()
+    {
+        auto grid = filled(5);
+        grid->setFocus();
+        grid->setRow(2);
+        QList<int> rowsSeen;
+        connect(grid.get(), &Grid::gridKeyDown, this, [&] { rowsSeen << grid->row(); });
+        QTest::keyClick(grid.get(), Qt::Key_Down);
+        QTest::keyClick(grid.get(), Qt::Key_A);
+        QCOMPARE(rowsSeen, (QList<int>{2, 3}));
+        QCOMPARE(grid->row(), 3);
+    }
+
+    void tabLeavesTheGrid()
+    {
+        QWidget window;
+        auto *grid = new Grid(&window);
+        grid->setCols(2);
+        grid->addItem(QStringLiteral("a\tb"));
+        auto *after = new QWidget(&window);
+        after->setFocusPolicy(Qt::StrongFocus);
+        QWidget::setTabOrder(grid, after);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), after);
+    }
+};
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"
