@@ -9,6 +9,7 @@
 #include "platform/ui/Guard.h"
 #include "platform/ui/Twips.h"
 
+#include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
@@ -75,6 +76,22 @@ void frmAdmin::runExclusive(const QString &whatFailed, void (frmAdmin::*operatio
     platform::ui::guarded(this, whatFailed, [this, operation] { (this->*operation)(); });
     setButtonsEnabled(true);
     m_running = false;
+    if (m_closeAfterRun) {
+        m_closeAfterRun = false;
+        close();
+    }
+}
+
+void frmAdmin::closeEvent(QCloseEvent *event)
+{
+    // A run yields to the window system between statements; closing (and so deleting) the
+    // window there would pull the window out from under the run. The close waits for its end.
+    if (m_running) {
+        m_closeAfterRun = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmAdmin::setButtonsEnabled(bool enabled)

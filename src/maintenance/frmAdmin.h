@@ -44,6 +44,9 @@ public:
     QPushButton *cmdUploadOccupation = nullptr;
     QPushButton *cmdClearOccupation = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void ExecuteSQL(const QString &SQL);
     void AddMissingColumn(const QString &TableName, const QString &ColumnName,
@@ -62,6 +65,7 @@ private:
 
     platform::Connection *m_connection;
     bool m_running = false;
+    bool m_closeAfterRun = false;
     // Set during an upgrade: the history rows set aside before each drop.
     std::unique_ptr<maintenance::HistoryRows> m_historyRows;
 };

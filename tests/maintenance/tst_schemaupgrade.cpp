@@ -7,6 +7,7 @@
 #include "platform/ui/MessageBox.h"
 
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -34,6 +35,7 @@ private slots:
     void civilStatusRewritten();
     void clickDuringRunStartsNothing();
     void lookUpFailureStopsTheRun();
+    void closingDuringRun();
 
 private:
     // One site upgraded twice in initTestCase; most checks look at it.
@@ -404,6 +406,26 @@ void SchemaUpgradeTest::lookUpFailureStopsTheRun()
     QCOMPARE(site.rows(masterHistRows), masterHistBefore);
     QVERIFY(window.cmdUpdate->isEnabled());
     QVERIFY(window.cmdUploadOccupation->isEnabled());
+}
+
+void SchemaUpgradeTest::closingDuringRun()
+{
+    // The search window opens this window with delete-on-close; closing it mid-run must let the
+    // run finish first and then discard the window.
+    Site site;
+    QPointer<frmAdmin> window = new frmAdmin(site.connection());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    bool visibleAfterClose = false;
+    QTimer::singleShot(0, window, [&] {
+        window->close();
+        visibleAfterClose = window && window->isVisible();
+    });
+    QTest::mouseClick(window->cmdUpdate, Qt::LeftButton);
+    QVERIFY(visibleAfterClose);
+    QTRY_VERIFY(window.isNull());
+    QCOMPARE(site.columnType("Patient_Data", "tbMaster2Hist", "Ver"), QStringLiteral("int"));
 }
 
 QTEST_MAIN(SchemaUpgradeTest)
