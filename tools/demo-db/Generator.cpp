@@ -114,10 +114,13 @@ void Generator::run()
 
     // Indexes last: building them from sorted rows is far quicker than keeping them up to date
     // during the load.
-    for (const IndexDef &ix : schema::indexes())
+    const std::vector<IndexDef> indexes = schema::indexes();
+    for (std::size_t k = 0; k < indexes.size(); ++k) {
+        const IndexDef &ix = indexes[k];
         m_session.execute("CREATE INDEX " + ix.name + " ON " + ix.table + " (" + ix.columns + ")");
-    if (m_progress)
-        m_progress(100);
+        if (m_progress)
+            m_progress(95 + static_cast<int>((k + 1) * 5 / indexes.size()));
+    }
 }
 
 void Generator::advance(int patient)

@@ -150,7 +150,8 @@ std::vector<Registration> Population::registrations(int patient, std::uint64_t p
             reg.dischDate = toDateTime(day.addDays(r.between(1, 14)), r.between(8, 17), r.between(0, 59), 0);
         list.push_back(reg);
     }
-    std::sort(list.begin(), list.end(),
+    // Stable: equal admission times must keep one order on every standard library.
+    std::stable_sort(list.begin(), list.end(),
               [](const Registration &a, const Registration &b) { return a.admDate < b.admDate; });
     if (today) {
         Registration &last = list.back();
