@@ -166,28 +166,20 @@ void SchemaUpgradeTest::layoutAfterUpgrade_data()
     row(pd, "tbPatient", "ReferredFrom", "varchar(50)");
     row(pd, "tbMaster", "Occupation", "varchar(500)");
     row(pd, "tbMaster2", "SpouseAddress", "varchar(500)");
-    row(pd, "tbMaster2", "ContactAddress", "varchar(500)");
     row(pd, "tbMaster2", "SpouseEmail", "varchar(50)");
     row(pd, "tbMaster2", "Education", "varchar(250)"); // added as smallint, widened next run
     row(pd, "tbPatientGuarantor", "GuarantorName", "varchar(100)");
-    row(pd, "tbPatientGuarantor", "GuarantorOccupation", "varchar(500)");
     // Added
     row(pd, "tbPatient", "FormDate", "datetime");
-    row(pd, "tbOutPatient", "FormDate", "datetime");
     row(pd, "tbPatientInformant", "InformantCelNum", "varchar(15)");
     row(pd, "tbPatientGuarantor", "PatientRelationship", "varchar(30)");
     row(pd, "tbMaster2", "MotherEmpAddress", "varchar(500)");
-    row(pd, "tbMaster2", "FatherCellNum", "varchar(15)");
-    row(pd, "tbMaster2", "DateMarried", "datetime");
-    row(pd, "tbMaster2", "KinTalvorHealthRecID", "varchar(50)");
     row(pd, "tbMaster2", "ContactHospNum", "varchar(50)");
     row(pd, "tbMaster", "VerifiedBy", "varchar(30)");
     row(pd, "tbMaster", "CellNum3", "varchar(20)");
     row(pd, "tbMaster", "HouseStreetTemp", "varchar(100)");
-    row(pd, "tbMaster", "ZipCodeTemp", "varchar(4)");
     // History tables: the source's current columns plus the bookkeeping ones
     row(pd, "tbhisMaster", "Occupation", "varchar(500)");
-    row(pd, "tbhisMaster", "TelNumTemp", "varchar(50)");
     row(pd, "tbhisMaster", "EditNum", "int");
     row(pd, "tbhisMaster", "ActionBy", "varchar(20)");
     row(pd, "tbhisMaster", "ActionDate", "datetime");
@@ -198,9 +190,7 @@ void SchemaUpgradeTest::layoutAfterUpgrade_data()
     row(pd, "tbMasterHist", "Country", "varchar(50)");
     row(pd, "tbMasterHist", "ID", "bigint");
     row(pd, "tbMasterHist", "Ver", "int");
-    row(pd, "tbMasterHist", "Action", "varchar(10)");
     row(pd, "tbMasterHist", "ActionBy", "varchar(30)");
-    row(pd, "tbMasterHist", "ActionDate", "datetime");
     row(pd, "tbMaster2Hist", "ContactHospNum", "varchar(50)");
     row(pd, "tbMaster2Hist", "Ver", "int");
     // The occupation code table, created by the upgrade
