@@ -5,28 +5,83 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace sqlcmd {
 
+namespace {
+
+// Turns the terminal's echo off for as long as it lives.
+class EchoOff {
+public:
+    EchoOff()
+    {
+#ifdef _WIN32
+        m_console = GetStdHandle(STD_INPUT_HANDLE);
+        m_active = GetConsoleMode(m_console, &m_saved);
+        if (m_active)
+            SetConsoleMode(m_console, m_saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+#else
+        m_active = tcgetattr(STDIN_FILENO, &m_saved) == 0;
+        if (m_active) {
+            termios quiet = m_saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+        }
+#endif
+    }
+    ~EchoOff()
+    {
+        if (!m_active)
+            return;
+#ifdef _WIN32
+        SetConsoleMode(m_console, m_saved);
+#else
+        tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
+#endif
+    }
+    EchoOff(const EchoOff &) = delete;
+    EchoOff &operator=(const EchoOff &) = delete;
+
+private:
+    bool m_active = false;
+#ifdef _WIN32
+    HANDLE m_console = nullptr;
+    DWORD m_saved = 0;
+#else
+    termios m_saved{};
+#endif
+};
+
+} // namespace
+
+bool inputIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stdin)) != 0;
+#else
+    return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
 QString askPassword(const QString &prompt)
 {
-    if (!isatty(STDIN_FILENO))
+    if (!inputIsTerminal())
         return {};
     std::fputs(prompt.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
-    termios saved{};
-    const bool haveTerminal = tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (haveTerminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
     std::string line;
-    std::getline(std::cin, line);
-    if (haveTerminal)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    {
+        const EchoOff quiet;
+        std::getline(std::cin, line);
+    }
     std::fputc('\n', stderr);
     const QString password = QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
     std::fill(line.begin(), line.end(), '\0');

@@ -14,6 +14,8 @@ struct Login {
 // integrated sign-in, -U without -P takes SQLCMDPASSWORD or asks on the terminal.
 Login loginFor(const Options &options, bool embedded);
 
+bool inputIsTerminal();
+
 // Reads a line from the terminal with echo off. Empty when standard input is no terminal.
 QString askPassword(const QString &prompt);
 

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -60,7 +59,7 @@ bool runScript(sqlcmd::Shell &shell, const QString &text)
 
 void runInput(sqlcmd::Shell &shell)
 {
-    const bool interactive = isatty(STDIN_FILENO);
+    const bool interactive = sqlcmd::inputIsTerminal();
     sqlcmd::BatchReader reader;
     std::string line;
     for (;;) {
