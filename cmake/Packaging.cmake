@@ -60,14 +60,16 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries linked in are found by dpkg-shlibdeps; what is loaded at run time (the Qt ODBC
-# and window-system plugins, the driver manager and the SQL Server driver) has to be named.
+# What is loaded at run time has to be named: the Qt ODBC and window-system plugins, the driver
+# manager and the SQL Server driver. dpkg-shlibdeps adds the libraries linked in, with versions;
+# without it they are named too.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-odbc, qt6-qpa-plugins, unixodbc, tdsodbc")
 find_program(TALVOR_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(TALVOR_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+         ", libqt6core6, libqt6gui6, libqt6widgets6, libqt6sql6, libsqlite3-0, libsodium23")
 endif()
-string(CONCAT CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6, libqt6gui6, libqt6widgets6, libqt6sql6, libqt6sql6-odbc, qt6-qpa-plugins, "
-    "unixodbc, tdsodbc, libsqlite3-0, libsodium23")
 
 include(CPack)
