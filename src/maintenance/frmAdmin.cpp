@@ -35,6 +35,8 @@ frmAdmin::frmAdmin(platform::Connection *connection, QWidget *parent)
     txtExistingColumns->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtExistingColumns->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtExistingColumns->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The log only grows during a long run; an undo history of every line would grow with it.
+    txtExistingColumns->setUndoRedoEnabled(false);
 
     cmdUploadOccupation = new QPushButton(QStringLiteral("Upload Occupation Codes"), this);
     cmdUploadOccupation->setObjectName(QStringLiteral("cmdUploadOccupation"));
