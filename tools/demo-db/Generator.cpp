@@ -76,7 +76,7 @@ std::optional<std::string> address(const Person &p)
 
 tsql::DateTime later(const tsql::DateTime &d, Random &r, int maxDays)
 {
-    const QDate day = QDate(d.year, d.month, d.day).addDays(r.between(0, maxDays));
+    const QDate day = std::min(QDate(d.year, d.month, d.day).addDays(r.between(0, maxDays)), Population::lastDay());
     return toDateTime(day, r.between(7, 17), r.between(0, 59), r.between(0, 59));
 }
 

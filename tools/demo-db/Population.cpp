@@ -120,9 +120,13 @@ Person Population::person(int patient) const
     if (!r.perMille(100))
         p.religion = r.pick(pools::religions);
     p.nationality = r.perMille(985) ? "Filipino" : "American";
-    if (r.perMille(700))
-        p.birthPlace = std::string(r.pick(pools::cities).name) + ", " + r.pick(pools::cities).province;
-    const QDate encoded = std::max(born, firstDay().addDays(-3650)).addDays(r.between(0, 30));
+    if (r.perMille(700)) {
+        const pools::City &place = r.pick(pools::cities);
+        p.birthPlace = std::string(place.name) + ", " + place.province;
+    }
+    // Registered on some day after the records went electronic (2006) and after birth.
+    const QDate from = std::max(born, QDate(2006, 1, 1));
+    const QDate encoded = from.addDays(static_cast<qint64>(r.below(static_cast<std::uint64_t>(from.daysTo(lastDay())) + 1)));
     p.dateEncoded = toDateTime(encoded, r.between(7, 17), r.between(0, 59), r.between(0, 59));
     p.encodedBy = r.pick(pools::staff);
     return p;
