@@ -27,7 +27,11 @@ public:
 
     // Reads the remaining rows into memory and lets go of the SQLite statement.
     void materialize();
-    void detach() { m_engine = nullptr; }
+    void abandon()
+    {
+        finish();
+        m_engine = nullptr;
+    }
 
 private:
     bool read(std::vector<Value> &row); // steps the statement; false at the end

@@ -124,10 +124,9 @@ Engine::Engine(const std::string &folder, const std::string &database) : m_folde
 
 Engine::~Engine()
 {
-    for (Cursor *c : m_cursors) {
-        c->materialize();
-        c->detach();
-    }
+    // A cursor that outlives its session ends where it stands.
+    for (Cursor *c : m_cursors)
+        c->abandon();
     sqlite3_close_v2(m_db);
 }
 
