@@ -1,0 +1,184 @@
+#include "../window/WindowTestDatabase.h"
+
+#include "platform/components/Components.h"
+#include "platform/components/CurrentUser.h"
+#include "platform/data/Connection.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using platform::components::clsCurrentUser;
+
+namespace {
+
+// Runs `step` on the sign-in dialog once it is up, while ShowMain waits in its own event loop.
+void whenDialogShows(const std::function<void(QWidget *dialog)> &step)
+{
+    QTimer::singleShot(0, [step] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        // A step that fails must not leave the test waiting on the dialog for ever.
+        QTimer::singleShot(30000, dialog, &QWidget::close);
+        step(dialog);
+    });
+}
+
+void attempt(QWidget *dialog, const QString &user, const QString &password)
+{
+    auto *userName = dialog->findChild<QLineEdit *>(QStringLiteral("txtUserName"));
+    auto *passwordField = dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"));
+    userName->setText(user);
+    passwordField->setFocus();
+    QTest::keyClicks(passwordField, password);
+    QTest::keyClick(passwordField, Qt::Key_Return); // Enter is OK
+}
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Talvor"), QStringLiteral("Patient Brelmontaxis"));
+}
+
+} // namespace
+
+class TestSignIn : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_database;
+
+private slots:
+    void initTestCase()
+    {
+        windowtest::createDatabase(m_database.path(), QDate::currentDate());
+    }
+
+    void init()
+    {
+        qputenv("TALVOR_DATABASE", m_database.path().toUtf8());
+        settings().clear();
+    }
+
+    void checkOfTheUser_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("right") << "demo" << "demo" << "";
+        QTest::newRow("wrong password") << "demo" << "Demo" << "The user name or the password is not right.";
+        QTest::newRow("unknown user") << "nobody" << "demo" << "The user name or the password is not right.";
+        QTest::newRow("apostrophe") << "o'neil" << "x" << "The user name or the password is not right.";
+        QTest::newRow("other department") << "nurse" << "secret" << "This user may not sign in to this program.";
+    }
+    void checkOfTheUser()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, refusal);
+        clsCurrentUser component;
+        component.setPasswordDeptCode(QStringLiteral("18"));
+        QCOMPARE(component.signIn(m_database.path(), user, password), refusal);
+        QCOMPARE(component.Connected(), refusal.isEmpty());
+        QCOMPARE(qobject_cast<platform::Connection *>(component.sqlconnection()) != nullptr, refusal.isEmpty());
+        if (refusal.isEmpty())
+            QCOMPARE(component.UserID().toString(), QStringLiteral("demo"));
+    }
+
+    void aDatabaseThatCannotOpenIsExplained()
+    {
+        clsCurrentUser component;
+        const QString reason = component.signIn(m_database.path() + QStringLiteral("/missing"),
+                                                QStringLiteral("demo"), QStringLiteral("demo"));
+        QVERIFY(!reason.isEmpty());
+        QVERIFY(!component.Connected());
+    }
+
+    void whereTheSignInStarts()
+    {
+        QCOMPARE(clsCurrentUser::defaultDatabase(), m_database.path());
+        qunsetenv("TALVOR_DATABASE");
+        QCOMPARE(QDir::fromNativeSeparators(clsCurrentUser::defaultDatabase()), clsCurrentUser::demoFolder());
+        settings().setValue(QStringLiteral("SignIn/LastDatabase"), QStringLiteral("/srv/talvor"));
+        QCOMPARE(clsCurrentUser::defaultDatabase(), QStringLiteral("/srv/talvor"));
+    }
+
+    void threeRefusalsEndTheSignIn()
+    {
+        clsCurrentUser component;
+        component.setPasswordDeptCode(QStringLiteral("18"));
+        int triesSeen = 0;
+        whenDialogShows([&](QWidget *dialog) {
+            QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtDatabase"))->text(), m_database.path());
+            QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->echoMode(), QLineEdit::Password);
+            QTRY_VERIFY(QApplication::focusWidget()
+                        && QApplication::focusWidget()->objectName() == QLatin1String("txtUserName"));
+            for (int i = 0; i < 3 && dialog->isVisible(); ++i, ++triesSeen) {
+                attempt(dialog, QStringLiteral("demo"), QStringLiteral("wrong"));
+                if (dialog->isVisible())
+                    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->text(), QString());
+            }
+        });
+        component.ShowMain();
+        QCOMPARE(triesSeen, 3);
+        QVERIFY(!component.Connected());
+        QVERIFY(!settings().contains(QStringLiteral("SignIn/LastDatabase")));
+    }
+
+    void cancel()
+    {
+        clsCurrentUser component;
+        whenDialogShows([](QWidget *dialog) {
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+        });
+        component.ShowMain();
+        QVERIFY(!component.Connected());
+    }
+
+    void secondTrySignsInAndRemembersOnlyTheDatabase()
+    {
+        clsCurrentUser component;
+        component.setPasswordDeptCode(QStringLiteral("18"));
+        whenDialogShows([](QWidget *dialog) {
+            attempt(dialog, QStringLiteral("demo"), QStringLiteral("nope"));
+            QVERIFY(dialog->isVisible());
+            attempt(dialog, QStringLiteral("demo"), QStringLiteral("demo"));
+        });
+        component.ShowMain();
+        QVERIFY(component.Connected());
+        QCOMPARE(settings().allKeys(), QStringList{QStringLiteral("SignIn/LastDatabase")});
+        QCOMPARE(settings().value(QStringLiteral("SignIn/LastDatabase")).toString(), m_database.path());
+    }
+
+    void theDemoIsMadeOnFirstUse()
+    {
+        qunsetenv("TALVOR_DATABASE");
+        const QString demo = clsCurrentUser::demoFolder();
+        QDir(demo).removeRecursively();
+        clsCurrentUser component;
+        component.setPasswordDeptCode(QStringLiteral("18"));
+        QCOMPARE(component.signIn(QDir::toNativeSeparators(demo), QStringLiteral("demo"), QStringLiteral("demo")),
+                 QString());
+        QVERIFY(component.Connected());
+        QVERIFY(!QDir(demo + QStringLiteral(".partial")).exists());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // The sign-in remembers things in the user's settings and data folders: keep ours apart.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Talvor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Patient Brelmontaxis"));
+    TestSignIn test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_signin.moc"
