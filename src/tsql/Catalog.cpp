@@ -50,7 +50,10 @@ static std::string informationSchemaSource(const std::string &db, const std::str
         return "SELECT " + quoteLiteral(db) + " AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, m.name AS TABLE_NAME, "
                "'BASE TABLE' AS TABLE_TYPE FROM " + q + ".sqlite_master m WHERE m.type = 'table'" + hide;
     return "SELECT " + quoteLiteral(db) + " AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, m.name AS TABLE_NAME, "
-           "p.name AS COLUMN_NAME, p.cid + 1 AS ORDINAL_POSITION, p.dflt_value AS COLUMN_DEFAULT, "
+           "p.name AS COLUMN_NAME, p.cid + 1 AS ORDINAL_POSITION, "
+           // SQL Server shows defaults in parentheses: ('text'), ((0)).
+           "CASE WHEN p.dflt_value IS NULL THEN NULL WHEN substr(p.dflt_value, 1, 1) = '''' "
+           "THEN '(' || p.dflt_value || ')' ELSE '((' || p.dflt_value || '))' END AS COLUMN_DEFAULT, "
            "CASE WHEN p.\"notnull\" THEN 'NO' ELSE 'YES' END AS IS_NULLABLE, "
            "tsql_typeinfo(p.type, 'name') AS DATA_TYPE, "
            "tsql_typeinfo(p.type, 'charlen') AS CHARACTER_MAXIMUM_LENGTH, "

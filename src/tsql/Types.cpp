@@ -247,6 +247,39 @@ DateTime textToDateTime(std::string_view text, int style)
     d.year = 1900;
     int n1 = 0, n2 = 0, n3 = 0;
     bool outOfRange = false;
+    if (sc.i < sc.s.size() && std::isalpha(static_cast<unsigned char>(sc.s[sc.i]))) {
+        // "Dec  5 2026  8:30AM", the form CONVERT gives without a style.
+        static const char *months[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+        const std::string m = lower(sc.s.substr(sc.i, 3));
+        d.month = 0;
+        for (int k = 0; k < 12; ++k)
+            if (m == months[k])
+                d.month = k + 1;
+        if (d.month == 0)
+            throw err::badDate();
+        while (sc.i < sc.s.size() && std::isalpha(static_cast<unsigned char>(sc.s[sc.i])))
+            ++sc.i;
+        sc.blanks();
+        d.day = sc.digits(n2, 2);
+        sc.blanks();
+        if (sc.at(','))
+            ++sc.i;
+        sc.blanks();
+        d.year = sc.digits(n3, 4);
+        if (n2 == 0 || n3 != 4)
+            throw err::badDate();
+        if (!validDate(d.year, d.month, d.day))
+            outOfRange = true;
+        sc.blanks();
+        if (!sc.end() && !parseTime(sc, d))
+            throw err::badDate();
+        sc.blanks();
+        if (!sc.end())
+            throw err::badDate();
+        if (outOfRange || d.year < 1753)
+            throw err::dateOutOfRange();
+        return d;
+    }
     const int a = sc.digits(n1, 8);
     if (n1 == 8 && (sc.end() || sc.at(' ') || sc.at('T'))) {
         d.year = a / 10000;

@@ -77,6 +77,8 @@ void TestQueries::semantics_data()
     QTest::newRow("convert 101 no such day") << "SELECT count(*) FROM tbPatient WHERE CONVERT(varchar,AdmDate,101) = '02/30/2026'"
                                              << "0";
     QTest::newRow("datetime result typed") << "SELECT AdmDate FROM tbPatient WHERE IDNum = 'A003'" << "2026-12-05 23:59:59.997";
+    QTest::newRow("default text style reads back") << "SELECT CONVERT(datetime, CONVERT(varchar, AdmDate)) FROM tbPatient WHERE IDNum = 'A001'"
+                                                   << "2026-12-05 08:30:00.000";
     QTest::newRow("cast text to datetime") << "SELECT CAST('2024-02-29' AS datetime)" << "2024-02-29 00:00:00.000";
     QTest::newRow("getdate is a datetime") << "SELECT CASE WHEN GETDATE() > '01/01/2020' THEN 1 ELSE 0 END" << "1";
 
