@@ -190,7 +190,8 @@ void frmMain2::buildLayout()
     Text1->setFocusPolicy(Qt::StrongFocus);
     Text1->setTabChangesFocus(true);
     Text1->setFrameShape(QFrame::NoFrame);
-    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap at the box edge, as they did in the multi-line box this replaces.
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     {
