@@ -146,22 +146,6 @@ private slots:
         QCOMPARE(rowsSeen, (QList<int>{2, 3}));
         QCOMPARE(grid->row(), 3);
     }
-
-    void tabLeavesTheGrid()
-    {
-        QWidget window;
-        auto *grid = new Grid(&window);
-        grid->setCols(2);
-        grid->addItem(QStringLiteral("a\tb"));
-        auto *after = new QWidget(&window);
-        after->setFocusPolicy(Qt::StrongFocus);
-        QWidget::setTabOrder(grid, after);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        grid->setFocus();
-        QTest::keyClick(grid, Qt::Key_Tab);
-        QTRY_COMPARE(QApplication::focusWidget(), after);
-    }
 };
 
 QTEST_MAIN(TestGrid)

@@ -277,21 +277,6 @@ private slots:
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdAdmin"));
     }
 
-    void accessKeys_data()
-    {
-        QTest::addColumn<QChar>("key");
-        QTest::addColumn<QString>("focused");
-        QTest::newRow("label moves to its field") << QChar('L') << "txtLastName";
-    }
-    void accessKeys()
-    {
-        QFETCH(QChar, key);
-        QFETCH(QString, focused);
-        m_window->txtIDNum->setFocus();
-        QTest::keyClick(m_window.get(), key.toLatin1(), Qt::AltModifier);
-        QTRY_COMPARE(QApplication::focusWidget()->objectName(), focused);
-    }
-
     void oneMaintenanceWindow()
     {
         QTest::mouseClick(m_window->cmdAdmin, Qt::LeftButton);
