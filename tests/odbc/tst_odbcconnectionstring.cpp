@@ -12,8 +12,6 @@ private slots:
     void connectionString();
     void braceRoundTrip_data();
     void braceRoundTrip();
-    void integratedTarget_data();
-    void integratedTarget();
     void qodbcDatabaseName_data();
     void qodbcDatabaseName();
     void withoutPassword_data();
@@ -87,24 +85,6 @@ void TestOdbcConnectionString::braceRoundTrip()
     QCOMPARE(odbcAttribute(s, u"PWD"_qs), password);
     QCOMPARE(odbcAttribute(s, u"Server"_qs), u"h"_qs);
     QCOMPARE(parseOdbcConnectionString(s).size(), 4);
-}
-
-void TestOdbcConnectionString::integratedTarget_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("DSN name") << u"Site"_qs << u"DSN=Site;Trusted_Connection=yes"_qs;
-    QTest::newRow("string with a login")
-        << u"Driver=FreeTDS;Server=h;UID=u;PWD=p"_qs << u"Driver=FreeTDS;Server=h;Trusted_Connection=yes"_qs;
-    QTest::newRow("already integrated")
-        << u"Server=h;trusted_connection=no"_qs << u"Server=h;Trusted_Connection=yes"_qs;
-}
-
-void TestOdbcConnectionString::integratedTarget()
-{
-    QFETCH(QString, target);
-    QFETCH(QString, expected);
-    QCOMPARE(odbcIntegratedTarget(target), expected);
 }
 
 // Qt's QODBC prefixes "DSN=" unless the string mentions DRIVER= or SERVER=; what reaches the

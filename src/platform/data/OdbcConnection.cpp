@@ -118,6 +118,7 @@ QStringList OdbcConnection::splitBatch(const QString &batch) const
 
 QString OdbcConnection::currentDatabase()
 {
+    // Asking is a statement like any other, so it too ends a recordset left open.
     try {
         std::unique_ptr<OdbcRecordset> recordset = run(u"SELECT DB_NAME()"_qs);
         if (recordset->isResultSet() && !recordset->eof())

@@ -126,20 +126,6 @@ QString odbcConnectionString(const QString &target, const QString &user, const Q
     return joinAttributes(attributes);
 }
 
-QString odbcIntegratedTarget(const QString &target)
-{
-    QList<OdbcAttribute> attributes;
-    if (isOdbcConnectionString(target))
-        attributes = parseOdbcConnectionString(target);
-    else
-        attributes << OdbcAttribute{u"DSN"_qs, target.trimmed(), {}};
-    attributes.removeIf([](const OdbcAttribute &a) {
-        return isLoginKey(a.key) || a.key.compare(u"Trusted_Connection", Qt::CaseInsensitive) == 0;
-    });
-    attributes << OdbcAttribute{u"Trusted_Connection"_qs, u"yes"_qs, {}};
-    return joinAttributes(attributes);
-}
-
 QString qodbcDatabaseName(const QString &connectionString)
 {
     // Qt passes a string through unchanged only when it mentions a driver or a server; otherwise

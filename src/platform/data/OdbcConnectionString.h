@@ -32,9 +32,6 @@ bool isOdbcConnectionString(const QString &target);
 QString odbcConnectionString(const QString &target, const QString &user,
                              const QString &password);
 
-// The target with integrated sign-in asked for (sqlcmd's -E).
-QString odbcIntegratedTarget(const QString &target);
-
 // What to give QSqlDatabase::setDatabaseName so that Qt's QODBC driver passes exactly
 // `connectionString` to the driver manager (it prefixes "DSN=" to strings that name neither a
 // driver nor a server).
