@@ -86,9 +86,9 @@ OdbcConnection::~OdbcConnection()
 std::unique_ptr<OdbcRecordset> OdbcConnection::run(const QString &sql)
 {
     // Without multiple active result sets the server refuses a statement while another one's
-    // rows are pending, so the previous recordset gives up its rows first.
+    // rows are pending; a listing interrupted by the user's click must still resume afterwards.
     if (m_active->recordset)
-        m_active->recordset->close();
+        m_active->recordset->setAside();
     QSqlQuery query(QSqlDatabase::database(m_name, false));
     query.setForwardOnly(true);
     query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
@@ -118,7 +118,7 @@ QStringList OdbcConnection::splitBatch(const QString &batch) const
 
 QString OdbcConnection::currentDatabase()
 {
-    // Asking is a statement like any other, so it too ends a recordset left open.
+    // Asking is a statement like any other, so it too sets aside a recordset left open.
     try {
         std::unique_ptr<OdbcRecordset> recordset = run(u"SELECT DB_NAME()"_qs);
         if (recordset->isResultSet() && !recordset->eof())

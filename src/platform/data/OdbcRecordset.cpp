@@ -136,21 +136,60 @@ void OdbcRecordset::skipToRows()
     }
 }
 
+bool OdbcRecordset::readRow(QVariantList &row)
+{
+    row.clear();
+    if (!m_query.next()) {
+        if (m_query.lastError().isValid())
+            throw odbcError(m_query.lastError());
+        return false;
+    }
+    // Read the whole row at once, in column order: some drivers hand out columns only forwards.
+    const int count = int(m_names.size());
+    row.reserve(count);
+    for (int i = 0; i < count; ++i)
+        row << (m_query.isNull(i) ? QVariant() : normalized(m_query.value(i)));
+    return true;
+}
+
 void OdbcRecordset::fetch()
 {
     m_row.clear();
-    if (!m_query.next()) {
-        m_eof = true;
-        if (m_query.lastError().isValid())
-            throw odbcError(m_query.lastError());
+    m_eof = true;
+    if (!m_setAside) {
+        m_eof = !readRow(m_row);
         return;
     }
-    m_eof = false;
-    // Read the whole row at once, in column order: some drivers hand out columns only forwards.
-    const int count = int(m_names.size());
-    m_row.reserve(count);
-    for (int i = 0; i < count; ++i)
-        m_row << (m_query.isNull(i) ? QVariant() : normalized(m_query.value(i)));
+    if (m_next < m_buffer.size()) {
+        m_row = std::move(m_buffer[m_next++]);
+        m_eof = false;
+        return;
+    }
+    m_buffer.clear();
+    if (m_deferredError) {
+        const DatabaseError error = *m_deferredError;
+        m_deferredError.reset();
+        throw error;
+    }
+}
+
+void OdbcRecordset::setAside()
+{
+    if (m_closed || m_setAside)
+        return;
+    // What the old provider's client-side cursor did for every recordset: the rows are read into
+    // memory, so the connection is free and this recordset still goes on where it was.
+    try {
+        QVariantList row;
+        while (!m_eof && readRow(row))
+            m_buffer << row;
+    } catch (const DatabaseError &error) {
+        // Belongs to this recordset: its reader meets it after the rows that came before it.
+        m_deferredError = error;
+    }
+    m_next = 0;
+    m_setAside = true;
+    release();
 }
 
 void OdbcRecordset::requireOpen() const
@@ -236,13 +275,8 @@ void OdbcRecordset::drain()
         throw odbcError(m_query.lastError());
 }
 
-void OdbcRecordset::close()
+void OdbcRecordset::release()
 {
-    if (m_closed)
-        return;
-    m_closed = true;
-    m_eof = true;
-    m_row.clear();
     // The rest of a batch runs only while its results are read: closing the cursor instead would
     // cancel it part-way, so the remaining results are skipped through (a failure among them
     // cannot be reported from here). Then the statement handle goes, and the connection is free.
@@ -252,6 +286,18 @@ void OdbcRecordset::close()
     m_query = QSqlQuery();
     if (m_active && m_active->recordset == this)
         m_active->recordset = nullptr;
+}
+
+void OdbcRecordset::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_eof = true;
+    m_row.clear();
+    m_buffer.clear();
+    m_deferredError.reset();
+    release();
 }
 
 } // namespace platform

@@ -6,13 +6,15 @@
 #include <QSqlQuery>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
 class OdbcRecordset;
 
 // The one recordset of a connection that may still hold pending results. SQL Server without
-// multiple active result sets refuses a statement while another one's rows are unread.
+// multiple active result sets refuses a statement while another one's rows are unread, so that
+// recordset is set aside before the next statement.
 struct OdbcActiveResult {
     OdbcRecordset *recordset = nullptr;
 };
@@ -43,10 +45,15 @@ public:
     // Reads the remaining results of the batch so that every statement in it has run; throws the
     // first failure among them.
     void drain();
+    // Reads the rest of the rows into memory and lets go of the connection, before another
+    // statement runs on it; the recordset reads on from memory.
+    void setAside();
 
 private:
     void skipToRows();
+    bool readRow(QVariantList &row);
     void fetch();
+    void release();
     void requireOpen() const;
     void requireRow() const;
 
@@ -55,9 +62,13 @@ private:
     QStringList m_names;
     QList<int> m_sqlTypes;
     QVariantList m_row;
+    QList<QVariantList> m_buffer; // rows read ahead by setAside()
+    qsizetype m_next = 0;
+    std::optional<DatabaseError> m_deferredError;
     qint64 m_rowsAffected = -1;
     bool m_isResultSet = false;
     bool m_eof = true;
+    bool m_setAside = false;
     bool m_closed = false;
 };
 
