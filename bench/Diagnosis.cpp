@@ -6,6 +6,7 @@
 #include "tsql/Lexer.h"
 #include "tsql/Parser.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -15,19 +16,30 @@
 
 namespace bench {
 
-QStringList TraceReader::newStatements()
+QList<TraceReader::Entry> TraceReader::newEntries()
 {
     QFile trace(m_path);
     if (!trace.open(QIODevice::ReadOnly))
         return {};
     trace.seek(m_offset);
-    QStringList statements;
+    QList<Entry> entries;
     while (!trace.atEnd()) {
         const QByteArray line = trace.readLine().trimmed();
-        if (!line.isEmpty())
-            statements << QJsonDocument::fromJson(line).object().value(QStringLiteral("statement")).toString();
+        if (line.isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const QDateTime time = QDateTime::fromString(o.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
+        entries.append({time.toMSecsSinceEpoch(), o.value(QStringLiteral("statement")).toString()});
     }
     m_offset = trace.pos();
+    return entries;
+}
+
+QStringList TraceReader::newStatements()
+{
+    QStringList statements;
+    for (const Entry &e : newEntries())
+        statements << e.statement;
     return statements;
 }
 

@@ -15,8 +15,13 @@ namespace bench {
 // Reads the statements an engine wrote to its trace file since the last call.
 class TraceReader {
 public:
+    struct Entry {
+        qint64 msecs; // when the statement ended, milliseconds since the epoch
+        QString statement;
+    };
     explicit TraceReader(QString path) : m_path(std::move(path)) {}
     QStringList newStatements();
+    QList<Entry> newEntries();
 
 private:
     QString m_path;

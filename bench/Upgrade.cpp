@@ -1,17 +1,22 @@
 #include "Upgrade.h"
 
 #include "Figures.h"
+#include "Diagnosis.h"
 #include "Floor.h"
 
 #include "maintenance/frmAdmin.h"
 #include "platform/data/Connection.h"
 #include "platform/ui/MessageBox.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -47,6 +52,20 @@ long long historyRows(const QString &folder)
     return rows;
 }
 
+// The statements that took longest, each timed from the end of the one before.
+void printSlowest(const QString &run, const QList<TraceReader::Entry> &entries, qint64 started)
+{
+    std::vector<std::pair<qint64, QString>> spans;
+    qint64 previous = started;
+    for (const TraceReader::Entry &e : entries) {
+        spans.emplace_back(e.msecs - previous, e.statement.simplified());
+        previous = e.msecs;
+    }
+    std::sort(spans.begin(), spans.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (std::size_t i = 0; i < spans.size() && i < 6; ++i)
+        printNote(QStringLiteral("%1: %2 ms: %3").arg(run).arg(spans[i].first).arg(spans[i].second.left(160)));
+}
+
 } // namespace
 
 bool benchUpgrade(const QString &folder, const QString &scratch)
@@ -63,18 +82,27 @@ bool benchUpgrade(const QString &folder, const QString &scratch)
     platform::ui::MessageBox::setResponder([&](const platform::ui::ShownMessage &m) { messages << m.text; });
     bool ok = true;
     {
+        // The trace's time stamps show which statements the time went to.
+        QTemporaryDir traceFolder;
+        const QString tracePath = traceFolder.filePath(QStringLiteral("trace.jsonl"));
+        qputenv("TALVOR_SQL_TRACE", QFile::encodeName(tracePath));
         const std::unique_ptr<platform::Connection> connection = platform::openConnection(scratch);
+        qputenv("TALVOR_SQL_TRACE", QByteArray());
+        TraceReader trace(tracePath);
         frmAdmin admin(connection.get());
         admin.show();
         long long before = historyRows(scratch);
         for (const char *run : {"update_database_first", "update_database_second"}) {
             messages.clear();
             admin.txtExistingColumns->clear();
+            trace.newEntries();
             QElapsedTimer timer;
             timer.start();
+            const qint64 started = QDateTime::currentMSecsSinceEpoch();
             admin.cmdUpdate->click();
             const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
             printCase(QString::fromLatin1(run), {ms, ms});
+            printSlowest(QString::fromLatin1(run), trace.newEntries(), started);
             const long long after = historyRows(scratch);
             const int logLines = admin.txtExistingColumns->toPlainText().count(QLatin1Char('\n'));
             printNote(QStringLiteral("%1: history_rows_before=%2 history_rows_after=%3 log_lines=%4")

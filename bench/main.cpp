@@ -332,6 +332,29 @@ int main(int argc, char *argv[])
                  }
                  return elapsedMs(t);
              }) && ok;
+        // The same fill with the grid painted at most once per frame (16 ms) instead of after
+        // every row; the events still run after every row.
+        ok = timeRuns(QStringLiteral("grid_fill_120_rows_frame_paced"), options.runs, [&] {
+                 QElapsedTimer t, frame;
+                 t.start();
+                 frame.start();
+                 window.Grid1->setRows(1);
+                 window.Grid1->setUpdatesEnabled(false);
+                 for (int i = 0; i < 120; ++i) {
+                     window.Grid1->addItem(row);
+                     const bool paint = frame.elapsed() >= 16;
+                     if (paint) {
+                         window.Grid1->setUpdatesEnabled(true);
+                         frame.restart();
+                     }
+                     platform::ui::doEvents();
+                     if (paint)
+                         window.Grid1->setUpdatesEnabled(false);
+                 }
+                 window.Grid1->setUpdatesEnabled(true);
+                 platform::ui::doEvents();
+                 return elapsedMs(t);
+             }) && ok;
     }
     platform::ui::MessageBox::setResponder({});
 
