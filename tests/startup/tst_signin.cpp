@@ -73,6 +73,7 @@ private slots:
         QTest::newRow("wrong password") << "demo" << "Demo" << "The user name or the password is not right.";
         QTest::newRow("unknown user") << "nobody" << "demo" << "The user name or the password is not right.";
         QTest::newRow("apostrophe") << "o'neil" << "x" << "The user name or the password is not right.";
+        QTest::newRow("no user name") << "" << "demo" << "Enter your user name.";
         QTest::newRow("other department") << "nurse" << "secret" << "This user may not sign in to this program.";
     }
     void checkOfTheUser()

@@ -117,6 +117,9 @@ QString clsCurrentUser::signIn(const QString &database, const QString &user, con
     QVariant userId;
     try {
         const bool embedded = isEmbeddedTarget(database);
+        // SQL Server may sign in the Windows user without a name; our own user table may not.
+        if (embedded && user.isEmpty())
+            return QStringLiteral("Enter your user name.");
         if (embedded && QDir::cleanPath(QDir::fromNativeSeparators(database)) == QDir::cleanPath(demoFolder())
             && !demoExists(demoFolder()))
             createDemo(demoFolder(), progressParent);

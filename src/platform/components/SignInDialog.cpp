@@ -57,12 +57,6 @@ SignInDialog::SignInDialog(const QString &database, int maxTries, Attempt attemp
 
 void SignInDialog::tryOnce()
 {
-    if (m_user->text().trimmed().isEmpty()) {
-        m_message->setText(QStringLiteral("Enter your user name."));
-        m_message->show();
-        m_user->setFocus();
-        return;
-    }
     m_ok->setEnabled(false);
     setCursor(Qt::WaitCursor);
     const QString reason = m_attempt(m_database->text().trimmed(), m_user->text().trimmed(),
