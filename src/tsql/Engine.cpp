@@ -138,6 +138,8 @@ void Engine::attach(const std::string &name, const std::string &path)
     // WAL keeps a killed writer from leaving a file half-changed; NORMAL is durable enough in WAL.
     exec(m_db, "PRAGMA " + quoteName(name) + ".journal_mode = WAL");
     exec(m_db, "PRAGMA " + quoteName(name) + ".synchronous = NORMAL");
+    // Large loads and rebuilds stay in memory until commit instead of spilling page by page.
+    exec(m_db, "PRAGMA " + quoteName(name) + ".cache_size = -65536");
     m_catalog.addDatabase(name);
 }
 

@@ -163,6 +163,17 @@ int collate(std::string_view a, std::string_view b)
     // Letters first, accents only to break ties, as SQL Server's accent-sensitive CI_AS orders.
     int accentOrder = 0;
     std::size_t i = 0, j = 0;
+    // Plain ASCII needs no decoding; indexes compare names millions of times.
+    while (i < a.size() && j < b.size()) {
+        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
+        if ((ca | cb) >= 0x80)
+            break;
+        const unsigned fa = fold(ca), fb = fold(cb);
+        if (fa != fb)
+            return fa < fb ? -1 : 1;
+        ++i;
+        ++j;
+    }
     while (i < a.size() && j < b.size()) {
         const unsigned ca = fold(decode(a, i));
         const unsigned cb = fold(decode(b, j));

@@ -142,12 +142,30 @@ SqlType parseDeclared(std::string_view declared)
     return t;
 }
 
+// Hand-written because bulk loads format and read millions of these.
 std::string formatStorage(const DateTime &d)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", d.year, d.month, d.day, d.hour,
-                  d.minute, d.second, d.millisecond);
-    return buf;
+    std::string r(23, '0');
+    auto put = [&](std::size_t at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            r[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+    };
+    put(0, d.year, 4);
+    r[4] = '-';
+    put(5, d.month, 2);
+    r[7] = '-';
+    put(8, d.day, 2);
+    r[10] = ' ';
+    put(11, d.hour, 2);
+    r[13] = ':';
+    put(14, d.minute, 2);
+    r[16] = ':';
+    put(17, d.second, 2);
+    r[19] = '.';
+    put(20, d.millisecond, 3);
+    return r;
 }
 
 static bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
@@ -163,12 +181,20 @@ static bool validDate(int y, int m, int d)
 
 std::optional<DateTime> parseStorage(std::string_view s)
 {
-    if (s.size() != 23)
+    if (s.size() != 23 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':' || s[19] != '.')
         return std::nullopt;
-    DateTime d;
-    const std::string t(s);
-    if (std::sscanf(t.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d", &d.year, &d.month, &d.day, &d.hour, &d.minute,
-                    &d.second, &d.millisecond) != 7)
+    bool ok = true;
+    auto get = [&](std::size_t at, int width) {
+        int v = 0;
+        for (int i = 0; i < width; ++i) {
+            const char c = s[at + static_cast<std::size_t>(i)];
+            ok = ok && c >= '0' && c <= '9';
+            v = v * 10 + (c - '0');
+        }
+        return v;
+    };
+    DateTime d{get(0, 4), get(5, 2), get(8, 2), get(11, 2), get(14, 2), get(17, 2), get(20, 3)};
+    if (!ok)
         return std::nullopt;
     return d;
 }
