@@ -20,7 +20,7 @@ public:
     void setRows(int rows);         // cuts back or grows (new rows are empty); bumps generation() when cutting back
     int cols() const;
     void setCols(int cols);
-    int row() const;                // current row (0 = heading row, -1 none)
+    int row() const;                // current data row (1 on), -1 none; the heading row is never current
     void setRow(int row);
     QString textMatrix(int row, int col) const;
     void setTextMatrix(int row, int col, const QString &text);
