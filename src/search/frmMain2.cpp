@@ -127,6 +127,10 @@ frmMain2::~frmMain2()
 {
     // The maintenance window has no parent, so that closing this window leaves it open.
     delete m_admin;
+    // Controls still signal while they are taken down (a field losing the focus); no handler may
+    // run on a window that is half gone.
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
 }
 
 void frmMain2::buildLayout()
