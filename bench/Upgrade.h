@@ -7,8 +7,8 @@
 namespace bench {
 
 // Copies the database files of `folder` into `scratch` (emptied first), runs the update twice
-// there and prints a case line for each run, then removes the copy. Returns false when a run
-// failed or lost history rows.
+// there and prints a case line for each run (with any lost history rows and the window's
+// messages as notes), then removes the copy. Returns false when the copy could not be made.
 bool benchUpgrade(const QString &folder, const QString &scratch);
 
 } // namespace bench

@@ -138,6 +138,8 @@ void diagnose(const bench::SearchCase &c, const Diagnostics &d, int runs)
         bench::printNote(QStringLiteral("%1: statement: %2").arg(c.name, statement));
         const bench::Plan plan = bench::explain(d.folder, statement);
         bench::printNote(QStringLiteral("%1: sqlite: %2").arg(c.name, plan.sql));
+        bench::printNote(QStringLiteral("%1: generated_sql_ms=%2 (that SQL straight on SQLite)")
+                             .arg(c.name).arg(plan.generatedMs, 0, 'f', 2));
         for (const QString &step : plan.steps)
             bench::printNote(QStringLiteral("%1: plan: %2").arg(c.name, step));
     }
