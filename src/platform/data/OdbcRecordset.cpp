@@ -85,7 +85,7 @@ DatabaseError odbcError(const QSqlError &error)
         static const QRegularExpression pluginName(u"^QODBC3?: "_qs);
         text = error.driverText().trimmed().remove(pluginName);
     }
-    // Qt appends the SQLSTATEs after the last message (", 42S02"); the provider never showed them.
+    // Later Qt versions append the SQLSTATEs (", 42S02;01000"); the provider never showed them.
     static const QRegularExpression sqlStates(u",\\s*[0-9A-Z]{5}(;[0-9A-Z]{5})*$"_qs);
     text.remove(sqlStates);
     bool ok = false;
