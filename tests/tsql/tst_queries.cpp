@@ -22,6 +22,8 @@ private slots:
     void errors();
     void programStatements_data();
     void programStatements();
+    void fastFiltersAgree_data();
+    void fastFiltersAgree();
 
 private:
     std::unique_ptr<EngineFixture> m_db;
@@ -241,6 +243,34 @@ void TestQueries::programStatements()
     QFETCH(QString, sql);
     QFETCH(QString, rows);
     QCOMPARE(m_db->run(sql), rows);
+}
+
+// A name prefix and a day filter are answered as index ranges; they must find exactly the rows
+// that the plain comparison finds ("+ ''" makes an expression that no range is made of).
+void TestQueries::fastFiltersAgree_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("plain");
+    for (const char *p : {"dela%", "DELA%", "o'%", "sm%", "smith%", "s%h", "z%", "de_a%", "[d]%", "%", "abalos%", "Á%"}) {
+        const QString pattern = QString::fromUtf8(p).replace("'", "''");
+        QTest::newRow(p) << "LastName LIKE '" + pattern + "'" << "LastName + '' LIKE '" + pattern + "'";
+    }
+    for (const char *d : {"12/05/2026", "12/04/2026", "12/06/2026", "12/05/2026  ", "1/5/2026", "02/30/2026", "12-05-2026"}) {
+        QTest::newRow(d) << QStringLiteral("CONVERT(varchar,AdmDate,101) = '%1'").arg(d)
+                         << QStringLiteral("CONVERT(varchar,AdmDate,101) + '' = '%1'").arg(d);
+    }
+}
+
+void TestQueries::fastFiltersAgree()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, plain);
+    m_db->script({"INSERT INTO tbMaster (HospNum, LastName) VALUES ('H006', 'Smithe'), ('H007', 'DELA PAZ'), ('H008', 'zz'), ('H009', 'Abalos')",
+                  "INSERT INTO tbPatient (HospNum, IDNum, AdmDate) VALUES ('H006', 'A006', '12/06/2026 00:00'), ('H007', 'A007', '12/04/2026 23:59:59.997')"});
+    const QString table = filter.startsWith("LastName") ? "tbMaster" : "tbPatient";
+    const QString fast = m_db->run("SELECT count(*) FROM " + table + " WHERE " + filter);
+    QCOMPARE(fast, m_db->run("SELECT count(*) FROM " + table + " WHERE " + plain));
+    QVERIFY(!fast.startsWith("Msg"));
 }
 
 QTEST_GUILESS_MAIN(TestQueries)
