@@ -243,6 +243,11 @@ std::unique_ptr<Result> Engine::execute(std::string_view statement)
     } catch (const Error &e) {
         trace(before, statement, false, e.what(), 0);
         throw;
+    } catch (const std::exception &e) {
+        // A number too large for its place and the like: still an engine error for the caller.
+        const Error wrapped(8114, 16, 5, std::string("Error converting data type: ") + e.what() + ".");
+        trace(before, statement, false, wrapped.what(), 0);
+        throw wrapped;
     }
 }
 

@@ -127,7 +127,11 @@ SqlType Parser::typeSpec()
         } else {
             if (current().kind != Token::Kind::Number)
                 fail();
-            const int a = std::stoi(advance().text);
+            const std::string size = advance().text;
+            if (size.size() > 4 || std::stoi(size) > 8000)
+                throw Error(131, 15, 2, "The size (" + size + ") given to the type '" + type.name() +
+                                            "' exceeds the maximum allowed for any data type (8000).");
+            const int a = std::stoi(size);
             if (type.base == Base::Decimal) {
                 type.precision = a;
                 if (acceptSymbol(",")) {
