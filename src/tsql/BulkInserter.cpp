@@ -52,9 +52,10 @@ BulkInserter::BulkInserter(Session &session, const std::string &database, const 
         names += (names.empty() ? "" : ", ") + quoteName(tt.identity->column);
         values += (values.empty() ? "" : ", ") + std::string("?") + std::to_string(columns.size() + 1);
     }
+    // Prepared before the savepoint opens, so a failure here leaves no transaction behind.
+    m_impl->insert = std::make_unique<Stmt>(m_impl->db, "INSERT INTO " + tt.sqlName() + " (" + names + ") VALUES (" + values + ")");
     exec(m_impl->db, "SAVEPOINT tsql_bulk");
     m_impl->open = true;
-    m_impl->insert = std::make_unique<Stmt>(m_impl->db, "INSERT INTO " + tt.sqlName() + " (" + names + ") VALUES (" + values + ")");
 }
 
 BulkInserter::~BulkInserter()
