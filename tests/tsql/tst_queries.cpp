@@ -24,6 +24,10 @@ private slots:
     void programStatements();
     void fastFiltersAgree_data();
     void fastFiltersAgree();
+    void dateText_data();
+    void dateText();
+    void names_data();
+    void names();
 
 private:
     std::unique_ptr<EngineFixture> m_db;
@@ -271,6 +275,75 @@ void TestQueries::fastFiltersAgree()
     const QString fast = m_db->run("SELECT count(*) FROM " + table + " WHERE " + filter);
     QCOMPARE(fast, m_db->run("SELECT count(*) FROM " + table + " WHERE " + plain));
     QVERIFY(!fast.startsWith("Msg"));
+}
+
+// Text that SQL Server reads as a date, and text it refuses.
+void TestQueries::dateText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("us") << "12/05/2026" << "2026-12-05 00:00:00.000";
+    QTest::newRow("us short parts") << "1/5/2026" << "2026-01-05 00:00:00.000";
+    QTest::newRow("iso") << "2026-12-05" << "2026-12-05 00:00:00.000";
+    QTest::newRow("compact with time") << "20261205 14:03:09.5" << "2026-12-05 14:03:09.500";
+    QTest::newRow("iso T") << "2026-12-05T08:30:00" << "2026-12-05 08:30:00.000";
+    QTest::newRow("pm") << "12/05/2026 2:15PM" << "2026-12-05 14:15:00.000";
+    QTest::newRow("midnight am") << "12/05/2026 12:00AM" << "2026-12-05 00:00:00.000";
+    QTest::newRow("month name") << "Dec  5 2026 11:59PM" << "2026-12-05 23:59:00.000";
+    QTest::newRow("leap day") << "02/29/2024" << "2024-02-29 00:00:00.000";
+    QTest::newRow("no leap day") << "02/29/2025" << "Msg 242: The conversion of a varchar data type to a datetime data type resulted in an out-of-range value.";
+    QTest::newRow("before 1753") << "1700-01-01" << "Msg 242: The conversion of a varchar data type to a datetime data type resulted in an out-of-range value.";
+    QTest::newRow("masked empty") << "__/__/____" << "Msg 241: Conversion failed when converting date and/or time from character string.";
+    QTest::newRow("partly typed") << "12/0_/____" << "Msg 241: Conversion failed when converting date and/or time from character string.";
+    QTest::newRow("bad time") << "12/05/2026 25:00" << "Msg 241: Conversion failed when converting date and/or time from character string.";
+    QTest::newRow("trailing words") << "12/05/2026 today" << "Msg 241: Conversion failed when converting date and/or time from character string.";
+}
+
+void TestQueries::dateText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, value);
+    QCOMPARE(m_db->run("INSERT INTO tbOutPatient VALUES ('H001', 'O9', '" + text + "')").startsWith("Msg"), value.startsWith("Msg"));
+    if (value.startsWith("Msg"))
+        QCOMPARE(m_db->run("SELECT 1 FROM tbOutPatient WHERE AdmDate = '" + text + "'"), value);
+    else
+        QCOMPARE(m_db->run("SELECT AdmDate FROM tbOutPatient WHERE IDNum = 'O9' AND AdmDate = '" + text + "'"), value);
+}
+
+// Names resolve against the current database, whatever their case and however qualified.
+void TestQueries::names_data()
+{
+    QTest::addColumn<QString>("use");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("bare") << "Use Patient_DATA" << "SELECT count(*) FROM TBMASTER" << "5";
+    QTest::newRow("two part") << "Use Patient_DATA" << "SELECT count(*) FROM dbo.tbmaster" << "5";
+    QTest::newRow("three part elsewhere") << "Use Build_file" << "SELECT count(*) FROM patient_data.dbo.tbMaster" << "5";
+    QTest::newRow("default schema") << "Use Build_file" << "SELECT count(*) FROM PATIENT_DATA..tbMaster" << "5";
+    QTest::newRow("bare in the other database") << "Use Build_file" << "SELECT count(*) FROM tbMaster" << "Msg 208: Invalid object name 'tbMaster'.";
+    QTest::newRow("catalogue follows USE") << "Use Build_file" << "SELECT TABLE_CATALOG, TABLE_NAME FROM INFORMATION_SCHEMA.TABLES"
+                                           << "Build_File|tbcocivilstatus";
+    QTest::newRow("catalogue of another database") << "Use Build_file"
+                                                   << "SELECT count(*) FROM Patient_Data.INFORMATION_SCHEMA.TABLES" << "3";
+    QTest::newRow("bracketed names") << "Use Patient_DATA" << "SELECT [m].[LastName] FROM [dbo].[tbMaster] [m] WHERE [m].[HospNum] = 'H004'"
+                                     << "Smith";
+    QTest::newRow("alias any case") << "Use Patient_DATA" << "SELECT MAS.HospNum FROM tbMaster mas WHERE Mas.HospNum = 'H004'" << "H004";
+    QTest::newRow("column names as written") << "Use Patient_DATA" << "SELECT hospnum, LASTNAME FROM tbMaster WHERE 1=0" << "";
+}
+
+void TestQueries::names()
+{
+    QFETCH(QString, use);
+    QFETCH(QString, sql);
+    QFETCH(QString, rows);
+    QCOMPARE(m_db->run(use), QStringLiteral("(-1 rows)"));
+    QCOMPARE(m_db->run(sql), rows);
+    if (QTest::currentDataTag() == QLatin1String("column names as written")) {
+        auto r = m_db->session().execute(sql.toStdString());
+        QCOMPARE(r->columns().at(0).name, std::string("hospnum"));
+        QCOMPARE(r->columns().at(1).name, std::string("LASTNAME"));
+        QCOMPARE(r->columns().at(1).typeName, std::string("varchar"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQueries)
