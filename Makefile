@@ -36,5 +36,36 @@ bench: build
 package: build
 	@cmake --build $(BUILD) --target package
 
+# The whole project again with AddressSanitizer and UndefinedBehaviorSanitizer in its own folder;
+# every test runs under them and any report fails the run. Leaks inside Qt's and the system's
+# libraries are set aside by tests/hardening/lsan.supp.
+ASAN_BUILD ?= build-asan
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/hardening/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+.PHONY: test-sanitize
+test-sanitize: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DTALVOR_SANITIZE=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# Feeds arbitrary text to the engine as one statement (libFuzzer, clang). New inputs go to
+# $(FUZZ_BUILD)/corpus; the committed seeds in fuzz/corpus are only read. A finding is written to
+# $(FUZZ_BUILD)/ and stops the run.
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
+FUZZ_CXX ?= clang++
+.PHONY: fuzz
+fuzz: $(FUZZ_BUILD)/talvor-fuzz-session
+	@mkdir -p $(FUZZ_BUILD)/corpus
+	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+		-rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
+		$(FUZZ_BUILD)/corpus fuzz/corpus
+
+$(FUZZ_BUILD)/talvor-fuzz-session: fuzz/SessionFuzzer.cpp $(wildcard src/tsql/*.cpp src/tsql/*.h)
+	@mkdir -p $(FUZZ_BUILD)
+	$(FUZZ_CXX) -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+		-Isrc src/tsql/*.cpp fuzz/SessionFuzzer.cpp $$(pkg-config --libs sqlite3) -o $@
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
