@@ -276,9 +276,9 @@ Typed Compiler::like(const Expr &e)
         // the exact filter.
         const std::size_t wild = p.literal.find_first_of("%_[");
         const std::string prefix = p.literal.substr(0, wild);
-        const std::string upper = prefixUpperBound(prefix);
-        if (!upper.empty() && wild != std::string::npos)
-            r.sql = "(" + v.sql + " >= " + quoteLiteral(prefix) + " AND " + v.sql + " < " + quoteLiteral(upper) +
+        std::string lower, upper;
+        if (wild != std::string::npos && prefixRange(prefix, lower, upper))
+            r.sql = "(" + v.sql + " >= " + quoteLiteral(lower) + " AND " + v.sql + " < " + quoteLiteral(upper) +
                     " AND " + call + ")";
     }
     return r;

@@ -192,21 +192,26 @@ int collate(std::string_view a, std::string_view b)
     return accentOrder;
 }
 
-std::string prefixUpperBound(std::string_view prefix)
+bool prefixRange(std::string_view prefix, std::string &lower, std::string &upper)
 {
-    if (prefix.empty())
-        return {};
+    // Every text starting with the prefix shares its base letters, whatever its case or accents,
+    // so the range is taken on those letters; it stops at the first one the collation cannot
+    // place among ASCII letters, leaving the rest of the pattern to LIKE itself.
     std::string r;
-    for (char ch : prefix) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x80)
-            return {};
-        r += static_cast<char>(fold(c));
+    for (std::size_t i = 0; i < prefix.size();) {
+        const unsigned b = baseLetter(fold(decode(prefix, i)));
+        if (b >= 0x80)
+            break;
+        r += static_cast<char>(b);
     }
-    if (r.back() == ' ' || static_cast<unsigned char>(r.back()) >= 0x7E)
-        return {};
+    while (!r.empty() && r.back() == ' ')
+        r.pop_back();
+    if (r.empty() || static_cast<unsigned char>(r.back()) >= 0x7E)
+        return false;
+    lower = r;
     r.back() = static_cast<char>(r.back() + 1);
-    return r;
+    upper = std::move(r);
+    return true;
 }
 
 static bool likeAt(const std::vector<unsigned> &v, std::size_t vi, const std::vector<unsigned> &p, std::size_t pi, int esc)

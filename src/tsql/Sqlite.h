@@ -61,9 +61,9 @@ void registerFunctions(sqlite3 *db);
 // The collation's comparison: case-insensitive for ASCII and Latin-1 letters, trailing blanks
 // ignored, as SQL Server's default CI_AS collation compares.
 int collate(std::string_view a, std::string_view b);
-// A text that sorts just above every text starting with `prefix` in that collation, or empty
-// when none can be computed cheaply.
-std::string prefixUpperBound(std::string_view prefix);
+// Bounds [lower, upper) in that collation holding every text that starts with `prefix`; false
+// when the prefix gives no useful range.
+bool prefixRange(std::string_view prefix, std::string &lower, std::string &upper);
 bool likeMatch(std::string_view value, std::string_view pattern, int escape = -1);
 
 } // namespace tsql
