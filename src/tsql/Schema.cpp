@@ -343,7 +343,8 @@ void Engine::alterColumn(const ast::Statement &s)
     const bool widerInteger = rankOld >= 0 && rankNew >= 0 && rankNew >= rankOld && old.type.base != Base::Bit;
     const bool sameDate = old.type.isDateTime() && nc.type.base == old.type.base;
     if (textToText || widerInteger || sameDate) {
-        if (textToText && nc.type.maxLength() > 0) {
+        // A value stored under the old length already fits a length at least as large.
+        if (textToText && !widerText && nc.type.maxLength() > 0) {
             Stmt longer(m_db, "SELECT " + col + " FROM " + t.sqlName() + " AS o WHERE tsql_len(" + col + ") > " +
                                   std::to_string(nc.type.maxLength()) + " LIMIT 1");
             if (longer.step())
@@ -357,6 +358,13 @@ void Engine::alterColumn(const ast::Statement &s)
     for (std::size_t i = 0; i < cols.size(); ++i) {
         const std::string v = "o." + quoteName(t.columns[i].name);
         values.push_back(static_cast<int>(i) == index ? Compiler::storeExpr(v, old.type, nc, t) : v);
+    }
+    // A column holding only NULLs (a column just added, say) has nothing to convert: the new
+    // definition alone will do, without copying the table.
+    Stmt any(m_db, "SELECT 1 FROM " + t.sqlName() + " AS o WHERE " + col + " IS NOT NULL LIMIT 1");
+    if (!any.step()) {
+        rewriteDefinition(t, cols);
+        return;
     }
     rebuild(t, cols, values);
 }

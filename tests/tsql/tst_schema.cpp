@@ -141,6 +141,13 @@ void TestSchema::changes_data()
         << QStringList{"CREATE TABLE tbmaster2 (HospNum varchar(10), Education smallint NULL)", "INSERT INTO tbmaster2 VALUES ('H001', 3), ('H002', NULL)"}
         << "alter table patient_data.dbo.tbmaster2  alter column Education varchar(250) null " << "(-1 rows)"
         << "SELECT HospNum, Education + '!' FROM tbmaster2 ORDER BY HospNum" << "H001|3!\nH002|NULL";
+    QTest::newRow("smallint holding only nulls becomes varchar")
+        << QStringList{"CREATE TABLE tbmaster2 (HospNum varchar(10), Education smallint NULL)", "INSERT INTO tbmaster2 VALUES ('H001', NULL)",
+                       "alter table patient_data.dbo.tbmaster2  alter column Education varchar(250) null "}
+        << "UPDATE tbmaster2 SET Education = 'College graduate' WHERE HospNum = 'H001'" << "(1 rows)"
+        << "SELECT Education + '!', DATA_TYPE, CHARACTER_MAXIMUM_LENGTH FROM tbmaster2, INFORMATION_SCHEMA.COLUMNS "
+           "WHERE TABLE_NAME = 'tbmaster2' AND COLUMN_NAME = 'Education'"
+        << "College graduate!|varchar|250";
     QTest::newRow("varchar to datetime converts")
         << QStringList{"CREATE TABLE t (d varchar(20))", "INSERT INTO t VALUES ('12/05/2026'), ('2026-01-31 10:00')"}
         << "ALTER TABLE t ALTER COLUMN d datetime" << "(-1 rows)" << "SELECT d FROM t ORDER BY d"
