@@ -2,6 +2,7 @@
 
 #include "platform/components/SignInDialog.h"
 #include "platform/data/Connection.h"
+#include "platform/data/OdbcConnectionString.h"
 #include "platform/security/Password.h"
 #include "platform/ui/MessageBox.h"
 #include "tools/demo-db/DemoDatabase.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -24,15 +24,6 @@ const QString wrongSignIn = QStringLiteral("The user name or the password is not
 QSettings settings()
 {
     return QSettings(QStringLiteral("Talvor"), QStringLiteral("Patient Brelmontaxis"));
-}
-
-// A connection string may carry a password; what we remember must not.
-QString withoutPassword(QString target)
-{
-    static const QRegularExpression secret(QStringLiteral(R"((^|;)\s*(pwd|password)\s*=[^;]*;?)"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    target.replace(secret, QStringLiteral("\\1"));
-    return target;
 }
 
 QString sqlText(const QString &value)
@@ -151,7 +142,7 @@ QString clsCurrentUser::signIn(const QString &database, const QString &user, con
     m_connection = connection.release();
     m_connection->setParent(this);
     m_userId = userId;
-    settings().setValue(lastDatabaseKey, withoutPassword(database));
+    settings().setValue(lastDatabaseKey, odbcWithoutPassword(database));
     return {};
 }
 

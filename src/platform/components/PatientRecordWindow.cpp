@@ -2,7 +2,7 @@
 
 #include "platform/data/Connection.h"
 #include "platform/ui/DateText.h"
-#include "startup/Module1.h"
+#include "platform/ui/DateText.h"
 
 #include <QDateTime>
 #include <QFormLayout>
@@ -15,6 +15,16 @@
 namespace platform::components {
 
 namespace {
+
+// The record screen shows the age a clerk would tell the patient: whole years by birthdays.
+int calendarAge(const QDate &birth, const QDate &today)
+{
+    int years = today.year() - birth.year();
+    if (today.month() < birth.month() || (today.month() == birth.month() && today.day() < birth.day()))
+        --years;
+    return years;
+}
+
 
 // Our own queries, unlike the search window's, never let a typed apostrophe break the statement.
 QString quoted(const QString &value)
@@ -63,11 +73,8 @@ Record readRecord(Connection *connection, const QString &hospNum, const QString 
         record.name = joined({lastName, given}, QStringLiteral(", "));
         record.sex = text(*patient, "Sex");
         record.birthDate = text(*patient, "BirthDate");
-        if (!record.birthDate.isEmpty()) {
-            const QString now = QLocale::c().toString(QDateTime::currentDateTime(),
-                                                      QStringLiteral("M/d/yyyy h:mm:ss AP"));
-            record.birthDate += QStringLiteral(" (age %1)").arg(Module1::GetAge(record.birthDate, now));
-        }
+        if (const auto birth = ui::parseDateText(record.birthDate))
+            record.birthDate += QStringLiteral(" (age %1)").arg(calendarAge(birth->date(), QDate::currentDate()));
         record.address = joined({text(*patient, "HouseStreet"), text(*patient, "Barangay"),
                                  text(*patient, "ZipCode")},
                                 QStringLiteral(", "));
