@@ -58,7 +58,7 @@ FUZZ_CXX ?= clang++
 .PHONY: fuzz
 fuzz: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/corpus
-	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session -max_total_time=$(FUZZ_SECONDS) -timeout=30 \
 		-rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
 		$(FUZZ_BUILD)/corpus fuzz/corpus
 

@@ -1,0 +1,191 @@
+// What the disk can do to the databases under a running engine: files damaged, cut short or
+// taken away, a folder that is not one, a writer killed half way. The engine must answer each
+// with its own error, keep serving what is still there, and leave nothing half written.
+#include "tsql/Session.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include "tsql/Sqlite.h"
+
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs one statement; "" when it succeeds, otherwise what the caller would be shown.
+QString attempt(tsql::Session &session, const char *sql)
+{
+    try {
+        auto r = session.execute(sql);
+        while (r->hasRows() && r->next()) {
+        }
+        return {};
+    } catch (const tsql::Error &e) {
+        return QString::fromStdString(e.what());
+    }
+}
+
+qint64 count(tsql::Session &session, const char *sql)
+{
+    auto r = session.execute(sql);
+    return r->next() ? r->value(0).asInteger() : -1;
+}
+
+QString integrity(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    QString out = QStringLiteral("cannot open");
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        tsql::registerFunctions(db);
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK
+            && sqlite3_step(st) == SQLITE_ROW)
+            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        else
+            out = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return out;
+}
+
+std::unique_ptr<tsql::Session> makeSite(const QString &folder)
+{
+    auto s = tsql::Session::open(folder.toStdString(), "");
+    s->createDatabase("Patient_Data");
+    s->createDatabase("Build_File");
+    s->execute("USE Patient_Data");
+    s->execute("CREATE TABLE tbMaster (HospNum varchar(10) NOT NULL PRIMARY KEY, LastName varchar(50) NULL)");
+    s->execute("INSERT INTO tbMaster VALUES ('H0001', 'DELA CRUZ'), ('H0002', 'GARCIA')");
+    s->execute("CREATE TABLE Build_File.dbo.tbcoOccupation (OccupationID int NOT NULL, Occupation varchar(50) NULL)");
+    s->execute("INSERT INTO Build_File.dbo.tbcoOccupation VALUES (1, 'Clerk')");
+    return s;
+}
+
+} // namespace
+
+class TestStorageFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void damagedFileAtOpen_data();
+    void damagedFileAtOpen();
+    void fileDamagedWhileOpen_data();
+    void fileDamagedWhileOpen();
+    void folderIsAFile();
+    void killedWriterLeavesAWholeDatabase();
+};
+
+void TestStorageFaults::damagedFileAtOpen_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("text") << QByteArray("not a database\r\n");
+    QTest::newRow("header only") << QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\xff');
+    QTest::newRow("zeros") << QByteArray(8192, '\0');
+    QTest::newRow("random page") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\x5a');
+}
+
+// A damaged database file fails its statements with the engine's error; the other database of
+// the folder goes on working.
+void TestStorageFaults::damagedFileAtOpen()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    makeSite(dir.path()).reset();
+    QFile file(dir.filePath(QStringLiteral("Patient_Data.sqlite")));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+
+    std::unique_ptr<tsql::Session> s;
+    try {
+        s = tsql::Session::open(dir.path().toStdString(), "Build_File");
+    } catch (const tsql::Error &) {
+        return; // refusing the whole folder is an answer too, as long as it is the engine's
+    }
+    attempt(*s, "SELECT * FROM Patient_Data.dbo.tbMaster");
+    attempt(*s, "INSERT INTO Patient_Data.dbo.tbMaster VALUES ('H0003', 'X')");
+    QCOMPARE(attempt(*s, "SELECT * FROM Build_File.dbo.tbcoOccupation"), QString());
+}
+
+void TestStorageFaults::fileDamagedWhileOpen_data()
+{
+    QTest::addColumn<int>("keep"); // bytes left; -1 removes the file
+    QTest::newRow("removed") << -1;
+    QTest::newRow("emptied") << 0;
+    QTest::newRow("cut inside the header") << 50;
+    QTest::newRow("cut to one page") << 4096;
+}
+
+void TestStorageFaults::fileDamagedWhileOpen()
+{
+    QFETCH(int, keep);
+    QTemporaryDir dir;
+    auto s = makeSite(dir.path());
+    const QString path = dir.filePath(QStringLiteral("Patient_Data.sqlite"));
+    if (keep < 0)
+        QVERIFY(QFile::remove(path));
+    else
+        QVERIFY(::truncate(QFile::encodeName(path).constData(), keep) == 0);
+
+    for (const char *sql : {"SELECT * FROM tbMaster", "INSERT INTO tbMaster VALUES ('H0003', 'X')",
+                            "UPDATE tbMaster SET LastName = 'Y'", "SELECT COUNT(*) FROM tbMaster"})
+        attempt(*s, sql);
+    QCOMPARE(attempt(*s, "SELECT * FROM Build_File.dbo.tbcoOccupation"), QString());
+    QCOMPARE(attempt(*s, "INSERT INTO Build_File.dbo.tbcoOccupation VALUES (2, 'Nurse')"), QString());
+    QCOMPARE(count(*s, "SELECT COUNT(*) FROM Build_File.dbo.tbcoOccupation"), 2);
+}
+
+void TestStorageFaults::folderIsAFile()
+{
+    QTemporaryDir dir;
+    const QString notAFolder = dir.filePath(QStringLiteral("Data"));
+    QFile file(notAFolder);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    try {
+        auto s = tsql::Session::open(notAFolder.toStdString(), "");
+        QVERIFY(!attempt(*s, "CREATE DATABASE Patient_Data").isEmpty());
+    } catch (const tsql::Error &) {
+    }
+}
+
+// A writer killed in the middle of a long run of changes: the database opens again whole, with
+// each statement either in or out, and takes new work.
+void TestStorageFaults::killedWriterLeavesAWholeDatabase()
+{
+    QTemporaryDir dir;
+    makeSite(dir.path()).reset();
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        auto s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
+        s->execute("CREATE TABLE tbWork (n int NOT NULL, Filler varchar(200) NULL)");
+        for (int i = 0;; ++i) {
+            s->execute("INSERT INTO tbWork (n, Filler) SELECT " + std::to_string(i) + ", '" + std::string(200, 'x')
+                       + "' FROM tbMaster");
+            s->execute("UPDATE tbMaster SET LastName = LastName");
+        }
+    }
+    QTest::qWait(700);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+
+    auto s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
+    QCOMPARE(attempt(*s, "INSERT INTO tbMaster VALUES ('H0003', 'REYES')"), QString());
+    QCOMPARE(count(*s, "SELECT COUNT(*) FROM tbMaster"), 3);
+    const QString work = attempt(*s, "SELECT COUNT(*) FROM tbWork");
+    if (work.isEmpty()) // every insert adds both patients at once, or none
+        QCOMPARE(count(*s, "SELECT COUNT(*) FROM tbWork") % 2, 0);
+    s.reset();
+    QCOMPARE(integrity(dir.filePath(QStringLiteral("Patient_Data.sqlite"))), QStringLiteral("ok"));
+}
+
+QTEST_GUILESS_MAIN(TestStorageFaults)
+#include "tst_storagefaults.moc"
