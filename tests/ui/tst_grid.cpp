@@ -7,6 +7,20 @@
 
 using platform::ui::Grid;
 
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(int &count) : m_count(count) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++m_count;
+        return false;
+    }
+
+private:
+    int &m_count;
+};
+
 class TestGrid : public QObject {
     Q_OBJECT
 
@@ -132,6 +146,25 @@ private slots:
         const auto *editor = grid->findChild<QLineEdit *>();
         QVERIFY(!editor || !editor->isVisible()); // read-only: no editor opened
         QCOMPARE(grid->textMatrix(4, 0), QStringLiteral("r4"));
+    }
+
+    // Listings pump events after each row; the grid must paint the rows together, and must not be
+    // left unpainted once the rows stop coming.
+    void rowsArrivingOneByOneArePaintedTogether()
+    {
+        auto grid = filled(0);
+        QVERIFY(QTest::qWaitForWindowExposed(grid.get()));
+        QTest::qWait(50);
+        int paints = 0;
+        PaintCounter counter(paints);
+        grid->viewport()->installEventFilter(&counter);
+        for (int r = 1; r <= 60; ++r) {
+            grid->addItem(QStringLiteral("r%1\t%1\tx").arg(r));
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY(paints > 0);
+        QVERIFY2(paints < 30, qPrintable(QString::number(paints)));
+        QCOMPARE(grid->rows(), 61);
     }
 
     void keyDownSeesTheRowBeforeTheKeyMovesIt()

@@ -13,6 +13,9 @@ namespace {
 // The old grid's row height, 240 twips; a larger platform font grows it so text is not cut.
 constexpr int defaultRowTwips = 240;
 
+// One screen frame: rows arriving faster than this are painted together.
+constexpr int paintPaceMs = 16;
+
 bool looksNumeric(const QString &text)
 {
     bool ok = false;
@@ -66,6 +69,14 @@ Grid::Grid(QWidget *parent)
     header->setFixedHeight(rowHeight);
     // A click on the heading row is still a click on the grid; the current row stays.
     connect(header, &QHeaderView::sectionPressed, this, [this](int) { emit gridClicked(); });
+    m_paintPace.setSingleShot(true);
+    m_paintPace.setInterval(paintPaceMs);
+    // Enabling updates again repaints the grid once with every row added meanwhile.
+    connect(&m_paintPace, &QTimer::timeout, this, [this] {
+        if (m_holdingPaint)
+            setUpdatesEnabled(true);
+        m_holdingPaint = false;
+    });
 }
 
 int Grid::rows() const
@@ -137,6 +148,7 @@ void Grid::setTextMatrix(int row, int col, const QString &text)
 
 void Grid::addItem(const QString &tabSeparated)
 {
+    holdPainting();
     const QStringList cells = tabSeparated.split(QLatin1Char('\t'));
     const int r = rowCount();
     insertRow(r);
@@ -145,6 +157,18 @@ void Grid::addItem(const QString &tabSeparated)
     // The old grid always had a current data row once there was one.
     if (currentRow() < 0)
         setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+}
+
+void Grid::holdPainting()
+{
+    // Listings add a row and then let events run, so clicks and Stop still work mid-fill; painting
+    // the grid at each of those turns would cost far more than reading the rows.
+    // The whole grid is held, not only its cells: the scroll bar changes with every row too.
+    if (m_paintPace.isActive() || !updatesEnabled() || !isVisible())
+        return;
+    setUpdatesEnabled(false);
+    m_holdingPaint = true;
+    m_paintPace.start();
 }
 
 void Grid::setColWidth(int col, int twips)

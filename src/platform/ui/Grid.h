@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVector>
 
 namespace platform::ui {
@@ -45,7 +46,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void holdPainting();
+
     quint64 m_generation = 0;
+    QTimer m_paintPace; // while rows arrive, the grid is painted when this fires, not per row
+    bool m_holdingPaint = false;
     QVector<int> m_alignments; // alignment code per column, applied to data cells
 };
 
