@@ -139,8 +139,13 @@ std::vector<Registration> Population::registrations(int patient, std::uint64_t p
     const QDate from = std::max(firstDay(), birthDay(patient));
     const qint64 span = from.daysTo(lastDay());
     int count = r.between(0, 6);
-    // A few patients of each kind are here today, so that the start screen has a list to show.
-    const bool today = r.perMille(outPatient ? 15 : 12);
+    // Today is an ordinary day: about three registrations of each kind per patient over ten years
+    // make some 820 of each a day per million patients. A small database still gets a few, so
+    // that the start screen has a list to show.
+    constexpr std::uint64_t ordinaryDayPerMillion = 821;
+    const std::uint64_t chance =
+        std::max<std::uint64_t>(ordinaryDayPerMillion, 5'000'000 / static_cast<std::uint64_t>(std::max(m_patients, 1)));
+    const bool today = r.below(1'000'000) < chance;
     if (today && count == 0)
         count = 1;
     std::vector<Registration> list;
