@@ -361,12 +361,15 @@ void Engine::alterColumn(const ast::Statement &s)
     }
     // A column holding only NULLs (a column just added, say) has nothing to convert: the new
     // definition alone will do, without copying the table.
-    Stmt any(m_db, "SELECT 1 FROM " + t.sqlName() + " AS o WHERE " + col + " IS NOT NULL LIMIT 1");
-    if (!any.step()) {
-        rewriteDefinition(t, cols);
-        return;
+    bool onlyNulls = false;
+    {
+        Stmt any(m_db, "SELECT 1 FROM " + t.sqlName() + " AS o WHERE " + col + " IS NOT NULL LIMIT 1");
+        onlyNulls = !any.step();
     }
-    rebuild(t, cols, values);
+    if (onlyNulls)
+        rewriteDefinition(t, cols);
+    else
+        rebuild(t, cols, values);
 }
 
 void Engine::createIndex(const ast::Statement &s)
