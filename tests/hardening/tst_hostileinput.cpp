@@ -1,0 +1,189 @@
+// Whatever a clerk types or pastes into a field of the search window, the search either runs or
+// stops with one message; the window keeps working and the database stays whole.
+#include "../search/SearchWindowFixture.h"
+
+#include "platform/ui/MaskedDateField.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "tsql/Sqlite.h"
+
+#include <sqlite3.h>
+
+using namespace searchtest;
+
+namespace {
+
+// "ok" from SQLite's own check (with the engine's collation), then each table's row count.
+QString databaseState(const QString &folder)
+{
+    QStringList state;
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.sqlite")}, QDir::Files, QDir::Name);
+    for (const QString &file : files) {
+        sqlite3 *db = nullptr;
+        const QByteArray path = QDir(folder).filePath(file).toUtf8();
+        if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            sqlite3_close(db);
+            return QStringLiteral("cannot open ") + file;
+        }
+        tsql::registerFunctions(db);
+        auto scalarList = [db](const char *sql) {
+            QStringList out;
+            sqlite3_stmt *st = nullptr;
+            if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK)
+                while (sqlite3_step(st) == SQLITE_ROW)
+                    out << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+            sqlite3_finalize(st);
+            return out;
+        };
+        state << file + QLatin1Char(':') + scalarList("PRAGMA integrity_check").join(QLatin1Char(','));
+        for (const QString &table : scalarList("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name")) {
+            const QByteArray count = "SELECT count(*) FROM \"" + table.toUtf8() + "\"";
+            state << table + QLatin1Char('=') + scalarList(count.constData()).value(0);
+        }
+        sqlite3_close(db);
+    }
+    return state.join(QLatin1Char(' '));
+}
+
+// Key presses carrying any text, which QTest::keyClicks cannot do beyond ASCII.
+void typeText(QWidget *target, const QString &text)
+{
+    for (const uint codePoint : text.toUcs4()) {
+        const QString one = QString::fromUcs4(reinterpret_cast<const char32_t *>(&codePoint), 1);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, one);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, one);
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+} // namespace
+
+class TestHostileInput : public SearchWindowFixture {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        createDatabase();
+        m_before = databaseState(m_databaseDir.path());
+        QVERIFY(m_before.contains(QLatin1String(":ok")));
+    }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
+
+    void typedText_data();
+    void typedText();
+    void dateFields_data();
+    void dateFields();
+
+private:
+    void checkGoesOn();
+    QString m_before;
+};
+
+void TestHostileInput::typedText_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("text");
+
+    const QList<QPair<const char *, QString>> texts = {
+        {"apostrophe", QStringLiteral("O'Brien")},
+        {"apostrophes only", QStringLiteral("''''")},
+        {"statement after a quote", QStringLiteral("x'; DELETE FROM Patient_Data.dbo.tbMaster --")},
+        {"always true", QStringLiteral("' OR '1'='1")},
+        {"wildcards", QStringLiteral("%_%")},
+        {"brackets", QStringLiteral("[a-z]]")},
+        {"open bracket", QStringLiteral("[")},
+        {"10,000 characters", QString(10000, QLatin1Char('A'))},
+        {"10,000 apostrophes", QString(10000, QLatin1Char('\''))},
+        {"control characters", QStringLiteral("a\tb\x01\x1f\x7f") + QChar(0) + QStringLiteral("c\r\nd")},
+        {"right to left", QStringLiteral("\u202eنور\u05d0\u200f")},
+        {"astral", QStringLiteral("\U0001F600\U00010348")},
+        {"lone surrogate", QString(QChar(0xD800))},
+        {"comment opener", QStringLiteral("/* -- ")},
+    };
+    const QList<QPair<const char *, const char *>> fields = {
+        {"txtLastName", "cmdSearch"},     {"txtFirstName", "cmdSearch"}, {"txtMiddleName", "cmdSearch"},
+        {"txtHospNum", "cmdSearch"},      {"txtHospNum", "cmdSearch2"},  {"txtIDNum", "cmdGoAdmission"},
+        {"txtBirthDate2", "cmdSearch"},
+    };
+    for (const auto &[field, button] : fields)
+        for (const auto &[name, text] : texts)
+            QTest::addRow("%s %s %s", field, button, name) << QString::fromLatin1(field) << QString::fromLatin1(button)
+                                                           << text;
+}
+
+void TestHostileInput::typedText()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, button);
+    QFETCH(QString, text);
+
+    auto *edit = w->findChild<QLineEdit *>(field);
+    auto *push = w->findChild<QPushButton *>(button);
+    QVERIFY(edit && push);
+    if (field != QLatin1String("txtLastName"))
+        w->txtLastName->setText(QStringLiteral("DELA"));
+    edit->setText(text);
+    QTest::mouseClick(push, Qt::LeftButton);
+    QVERIFY2(m_messages.size() <= 1, qPrintable(m_messages.join(QLatin1String(" | "))));
+    checkGoesOn();
+}
+
+void TestHostileInput::dateFields_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("keys");
+
+    const QStringList keys = {QStringLiteral("'%_[]'"), QStringLiteral("99/99/9999"), QStringLiteral("02/30/2024"),
+                              QStringLiteral("00/00/0000"), QStringLiteral("\U0001F600\u202e1"),
+                              QString(300, QLatin1Char('1')), QStringLiteral("12/31/9999"), QStringLiteral("01/01/1753")};
+    int i = 0;
+    for (const QString &k : keys) {
+        QTest::addRow("birth date %d", i) << "txtBirthDate" << "cmdSearch" << k;
+        QTest::addRow("admission date %d", i++) << "txtAdmDate" << "cmdSearch2" << k;
+    }
+}
+
+void TestHostileInput::dateFields()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, button);
+    QFETCH(QString, keys);
+
+    auto *date = w->findChild<platform::ui::MaskedDateField *>(field);
+    auto *push = w->findChild<QPushButton *>(button);
+    QVERIFY(date && push);
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_Home);
+    typeText(date, keys);
+    // Leaving the birth date searches on its own: that and the click are two actions.
+    push->setFocus();
+    QVERIFY2(m_messages.size() <= 1, qPrintable(m_messages.join(QLatin1String(" | "))));
+    m_messages.clear();
+    QTest::mouseClick(push, Qt::LeftButton);
+    QVERIFY2(m_messages.size() <= 1, qPrintable(m_messages.join(QLatin1String(" | "))));
+    checkGoesOn();
+}
+
+// After the hostile search, an ordinary one still lists its patients and nothing was changed.
+void TestHostileInput::checkGoesOn()
+{
+    m_messages.clear();
+    QMetaObject::invokeMethod(w->cmdReset, "click");
+    searchLastName(QStringLiteral("DELA"));
+    QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(QLatin1String(" | "))));
+    QVERIFY(column(w->Grid1, 0).contains(QStringLiteral("H0001")));
+    QCOMPARE(databaseState(m_databaseDir.path()), m_before);
+}
+
+QTEST_MAIN(TestHostileInput)
+#include "tst_hostileinput.moc"
