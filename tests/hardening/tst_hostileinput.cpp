@@ -2,6 +2,7 @@
 // stops with one message; the window keeps working and the database stays whole.
 #include "../search/SearchWindowFixture.h"
 
+#include "platform/files/TextFile.h"
 #include "platform/ui/MaskedDateField.h"
 
 #include <QApplication>
@@ -81,6 +82,9 @@ private slots:
     void typedText();
     void dateFields_data();
     void dateFields();
+    void handOffName_data();
+    void handOffName();
+    void handOffFolderIsAFile();
 
 private:
     void checkGoesOn();
@@ -171,6 +175,51 @@ void TestHostileInput::dateFields()
     m_messages.clear();
     QTest::mouseClick(push, Qt::LeftButton);
     QVERIFY2(m_messages.size() <= 1, qPrintable(m_messages.join(QLatin1String(" | "))));
+    checkGoesOn();
+}
+
+void TestHostileInput::handOffName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Windows-1252") << QStringLiteral("NU\u00d1EZ, \u20ac") << QByteArray("NU\xd1" "EZ, \x80");
+    QTest::newRow("Arabic and Hebrew") << QStringLiteral("\u0646\u05d0 X") << QByteArray("?? X");
+    QTest::newRow("astral") << QStringLiteral("A\U0001F600B") << QByteArray("A?B");
+    QTest::newRow("lone surrogate") << QString(QChar(0xDC00)) << QByteArray("?");
+}
+
+// Names the other programs' code page cannot hold still reach the hand-off file, as '?'.
+void TestHostileInput::handOffName()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    w->txtHospNum->setText(QStringLiteral("H0001"));
+    w->txtIDNum->setText(QStringLiteral("IP-1001"));
+    w->SelectedPatientName = name;
+    w->WriteLastPatient();
+    QCOMPARE(m_messages, QStringList());
+    QCOMPARE(handOffBytes(), QByteArray("H0001|IP-1001|") + bytes);
+}
+
+// A program folder that cannot take the file: one message, the last hand-off stays, and the
+// window goes on.
+void TestHostileInput::handOffFolderIsAFile()
+{
+    w->txtHospNum->setText(QStringLiteral("H0001"));
+    w->txtIDNum->setText(QStringLiteral("IP-1001"));
+    w->SelectedPatientName = QStringLiteral("DELA CRUZ, JUAN SANTOS");
+    w->WriteLastPatient();
+    const QByteArray before = handOffBytes();
+    QVERIFY(!before.isEmpty());
+
+    const QString notAFolder = m_programDir->filePath(QStringLiteral("LastPatient.txt"));
+    platform::files::setProgramFolderForTests(notAFolder);
+    w->SelectedPatientName = QStringLiteral("GARCIA, PEDRO");
+    w->WriteLastPatient();
+    platform::files::setProgramFolderForTests(m_programDir->path());
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages.first().startsWith(QLatin1String("Cannot write to text file.")));
+    QCOMPARE(handOffBytes(), before);
     checkGoesOn();
 }
 
