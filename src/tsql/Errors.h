@@ -42,6 +42,10 @@ inline Error truncated(const std::string &t, const std::string &c, const std::st
 {
     return Error(2628, 16, 1, "String or binary data would be truncated in table '" + t + "', column '" + c + "'. Truncated value: '" + v + "'.");
 }
+inline Error nestedTooDeeply()
+{
+    return Error(191, 15, 1, "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries.");
+}
 inline Error badDate() { return Error(241, 16, 1, "Conversion failed when converting date and/or time from character string."); }
 inline Error dateOutOfRange()
 {

@@ -6,6 +6,20 @@ namespace tsql {
 
 using namespace ast;
 
+Parser::Deeper::Deeper(Parser &p, std::size_t levels) : m_p(p), m_levels(0)
+{
+    for (std::size_t i = 0; i < levels; ++i)
+        add();
+}
+
+void Parser::Deeper::add()
+{
+    if (m_p.m_depth >= maxExpressionDepth)
+        throw err::nestedTooDeeply();
+    ++m_p.m_depth;
+    ++m_levels;
+}
+
 const Token &Parser::peek(std::size_t ahead) const
 {
     const std::size_t i = std::min(m_pos + ahead, m_t.size() - 1);
@@ -573,12 +587,18 @@ std::unique_ptr<Statement> Parser::set()
     fail();
 }
 
-ExprPtr Parser::expr() { return orExpr(); }
+ExprPtr Parser::expr()
+{
+    Deeper level(*this);
+    return orExpr();
+}
 
 ExprPtr Parser::orExpr()
 {
+    Deeper chain(*this, 0);
     ExprPtr left = andExpr();
     while (acceptWord("or")) {
+        chain.add();
         auto e = std::make_unique<Expr>(Expr::Kind::Binary);
         e->text = "or";
         e->args.push_back(std::move(left));
@@ -590,8 +610,10 @@ ExprPtr Parser::orExpr()
 
 ExprPtr Parser::andExpr()
 {
+    Deeper chain(*this, 0);
     ExprPtr left = notExpr();
     while (acceptWord("and")) {
+        chain.add();
         auto e = std::make_unique<Expr>(Expr::Kind::Binary);
         e->text = "and";
         e->args.push_back(std::move(left));
@@ -604,6 +626,7 @@ ExprPtr Parser::andExpr()
 ExprPtr Parser::notExpr()
 {
     if (acceptWord("not")) {
+        Deeper level(*this);
         auto e = std::make_unique<Expr>(Expr::Kind::Unary);
         e->text = "not";
         e->args.push_back(notExpr());
@@ -683,8 +706,10 @@ ExprPtr Parser::predicate()
 
 ExprPtr Parser::additive()
 {
+    Deeper chain(*this, 0);
     ExprPtr left = multiplicative();
     while (current().isSymbol("+") || current().isSymbol("-")) {
+        chain.add();
         auto e = std::make_unique<Expr>(Expr::Kind::Binary);
         e->text = advance().text;
         e->args.push_back(std::move(left));
@@ -696,8 +721,10 @@ ExprPtr Parser::additive()
 
 ExprPtr Parser::multiplicative()
 {
+    Deeper chain(*this, 0);
     ExprPtr left = unary();
     while (current().isSymbol("*") || current().isSymbol("/") || current().isSymbol("%")) {
+        chain.add();
         auto e = std::make_unique<Expr>(Expr::Kind::Binary);
         e->text = advance().text;
         e->args.push_back(std::move(left));
@@ -711,6 +738,7 @@ ExprPtr Parser::unary()
 {
     if (current().isSymbol("-") || current().isSymbol("+")) {
         const std::string op = advance().text;
+        Deeper level(*this);
         ExprPtr operand = unary();
         if (op == "+")
             return operand;

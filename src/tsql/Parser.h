@@ -56,8 +56,22 @@ private:
     ast::ExprPtr unary();
     ast::ExprPtr primary();
 
+    // Every level of an expression tree costs stack in the parser, the compiler and the tree's
+    // destructor; past this depth the statement is refused instead of running out of stack.
+    static constexpr std::size_t maxExpressionDepth = 1000;
+    class Deeper {
+    public:
+        explicit Deeper(Parser &p, std::size_t levels = 1);
+        ~Deeper() { m_p.m_depth -= m_levels; }
+        void add();
+    private:
+        Parser &m_p;
+        std::size_t m_levels;
+    };
+
     const std::vector<Token> &m_t;
     std::size_t m_pos = 0;
+    std::size_t m_depth = 0;
 };
 
 } // namespace tsql

@@ -442,6 +442,9 @@ void convert(sqlite3_context *ctx, sqlite3_value *v, const SqlType &t, bool srcI
                 dt = textToDateTime(s, style);
         } else {
             const double days = sqlite3_value_double(v);
+            // datetime counts days from 1900-01-01 and holds 1753-01-01 to 9999-12-31.
+            if (!(days >= -53690.0 && days < 2958464.0))
+                throw err::overflow("datetime");
             dt = addDays(DateTime{}, static_cast<std::int64_t>(std::floor(days)));
             const double frac = days - std::floor(days);
             const auto ms = static_cast<std::int64_t>(std::llround(frac * 86400000.0));
