@@ -106,6 +106,8 @@ private slots:
     void cleanup()
     {
         qDeleteAll(searchWindows());
+        // The program keeps its current-user object to the end; each test here is a program run.
+        delete Module1::currentUser();
     }
 
     void signedInOpensTheWindowOnce()
