@@ -15,8 +15,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory test-sanitize
 
 # Opens the program on the embedded demo database (created on first use). Without a display it
 # runs under a virtual X server, which only makes sense for screenshots.
