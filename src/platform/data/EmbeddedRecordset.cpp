@@ -1,5 +1,7 @@
 #include "platform/data/EmbeddedRecordset.h"
 
+#include "platform/data/RecordsetErrors.h"
+
 #include "platform/data/EngineCall.h"
 
 #include <QDate>
@@ -10,12 +12,6 @@ namespace platform {
 
 namespace {
 
-// ADO's own texts, which callers that came from the old provider know.
-const char *const itemNotFound =
-    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
-const char *const noCurrentRecord = "Either BOF or EOF is True, or the current record has been "
-                                    "deleted. Requested operation requires a current record.";
-const char *const objectClosed = "Operation is not allowed when the object is closed.";
 
 QVariant toVariant(const tsql::Value &v)
 {
@@ -76,14 +72,14 @@ bool EmbeddedRecordset::eof() const
 void EmbeddedRecordset::requireOpen() const
 {
     if (!m_result)
-        throw DatabaseError(QString::fromLatin1(objectClosed), 3704);
+        throw detail::objectClosed();
 }
 
 void EmbeddedRecordset::requireRow() const
 {
     requireOpen();
     if (m_eof)
-        throw DatabaseError(QString::fromLatin1(noCurrentRecord), 3021);
+        throw detail::noCurrentRecord();
 }
 
 QVariant EmbeddedRecordset::field(const QString &name) const
@@ -93,7 +89,7 @@ QVariant EmbeddedRecordset::field(const QString &name) const
         if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0)
             return value(i);
     }
-    throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    throw detail::itemNotFound();
 }
 
 int EmbeddedRecordset::fieldCount() const
@@ -104,14 +100,14 @@ int EmbeddedRecordset::fieldCount() const
 QString EmbeddedRecordset::fieldName(int index) const
 {
     if (index < 0 || index >= m_names.size())
-        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+        throw detail::itemNotFound();
     return m_names.at(index);
 }
 
 QString EmbeddedRecordset::fieldType(int index) const
 {
     if (index < 0 || index >= m_types.size())
-        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+        throw detail::itemNotFound();
     return m_types.at(index);
 }
 
@@ -119,7 +115,7 @@ QVariant EmbeddedRecordset::value(int index) const
 {
     requireOpen();
     if (index < 0 || index >= m_names.size())
-        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+        throw detail::itemNotFound();
     requireRow();
     return toVariant(detail::callEngine([&]() -> const tsql::Value & {
         return m_result->value(static_cast<std::size_t>(index));

@@ -1,5 +1,7 @@
 #include "platform/data/OdbcRecordset.h"
 
+#include "platform/data/RecordsetErrors.h"
+
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlField>
@@ -9,12 +11,6 @@ namespace platform {
 
 namespace {
 
-// The old provider's texts for misuse of a recordset, with its error numbers.
-const char *const itemNotFound =
-    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
-const char *const noCurrentRecord = "Either BOF or EOF is True, or the current record has been "
-                                    "deleted. Requested operation requires a current record.";
-const char *const objectClosed = "Operation is not allowed when the object is closed.";
 
 // ODBC's SQL data type codes, named as SQL Server calls the types behind them.
 QString typeName(int sqlType)
@@ -195,14 +191,14 @@ void OdbcRecordset::setAside()
 void OdbcRecordset::requireOpen() const
 {
     if (m_closed)
-        throw DatabaseError(QString::fromLatin1(objectClosed), 3704);
+        throw detail::objectClosed();
 }
 
 void OdbcRecordset::requireRow() const
 {
     requireOpen();
     if (m_eof)
-        throw DatabaseError(QString::fromLatin1(noCurrentRecord), 3021);
+        throw detail::noCurrentRecord();
 }
 
 bool OdbcRecordset::isResultSet() const
@@ -224,7 +220,7 @@ QVariant OdbcRecordset::field(const QString &name) const
             return m_row.at(i);
         }
     }
-    throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+    throw detail::itemNotFound();
 }
 
 int OdbcRecordset::fieldCount() const
@@ -235,21 +231,21 @@ int OdbcRecordset::fieldCount() const
 QString OdbcRecordset::fieldName(int index) const
 {
     if (index < 0 || index >= m_names.size())
-        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+        throw detail::itemNotFound();
     return m_names.at(index);
 }
 
 QString OdbcRecordset::fieldType(int index) const
 {
     if (index < 0 || index >= m_sqlTypes.size())
-        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+        throw detail::itemNotFound();
     return typeName(m_sqlTypes.at(index));
 }
 
 QVariant OdbcRecordset::value(int index) const
 {
     if (index < 0 || index >= m_names.size())
-        throw DatabaseError(QString::fromLatin1(itemNotFound), 3265);
+        throw detail::itemNotFound();
     requireRow();
     return m_row.at(index);
 }
