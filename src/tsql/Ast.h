@@ -95,7 +95,8 @@ struct ColumnDef {
 struct Statement {
     enum class Kind {
         Select, Insert, Update, Delete, Truncate, CreateTable, DropTable, AlterAdd, AlterColumn,
-        CreateIndex, DropIndex, IdentityInsert, Use, SetOption,
+        CreateIndex, DropIndex, IdentityInsert, Use, SetOption, BeginTransaction, CommitTransaction,
+        RollbackTransaction,
     };
     Kind kind;
     explicit Statement(Kind k) : kind(k) {}

@@ -147,10 +147,50 @@ void Engine::createDatabase(const std::string &name)
 {
     if (name.empty() || name.find_first_of("/\\.:") != std::string::npos)
         throw err::syntax(name);
+    if (m_transactionDepth > 0)
+        throw Error(226, 16, 6, "CREATE DATABASE statement not allowed within multi-statement transaction.");
     if (m_catalog.findDatabase(name))
         throw Error(1801, 16, 3, "Database '" + name + "' already exists. Choose a different database name.");
     settleCursors();
     attach(name, (fs::path(m_folder) / (name + kExtension)).string());
+}
+
+void Engine::forgetEndedTransaction()
+{
+    // SQLite ends a transaction itself after some I/O failures; SQL Server's doomed transaction
+    // behaves alike: the COMMIT or ROLLBACK that follows finds none.
+    if (m_transactionDepth > 0 && sqlite3_get_autocommit(m_db))
+        m_transactionDepth = 0;
+}
+
+void Engine::beginTransaction()
+{
+    if (m_transactionDepth == 0)
+        exec(m_db, "BEGIN");
+    ++m_transactionDepth;
+}
+
+void Engine::commitTransaction()
+{
+    forgetEndedTransaction();
+    if (m_transactionDepth == 0)
+        throw err::noBeginTransaction("COMMIT");
+    if (m_transactionDepth == 1) {
+        settleCursors();
+        exec(m_db, "COMMIT");
+    }
+    --m_transactionDepth;
+}
+
+void Engine::rollbackTransaction()
+{
+    forgetEndedTransaction();
+    if (m_transactionDepth == 0)
+        throw err::noBeginTransaction("ROLLBACK");
+    // A rollback aborts the statements still reading; their rows are read first.
+    settleCursors();
+    exec(m_db, "ROLLBACK");
+    m_transactionDepth = 0;
 }
 
 void Engine::settleCursors()
@@ -230,7 +270,7 @@ std::unique_ptr<Result> Engine::execute(std::string_view statement)
                 // One statement per call: nothing runs when a second one follows.
                 const Token &extra = p.current();
                 static const char *starts[] = {"select", "insert", "update", "delete", "truncate", "create",
-                                               "drop", "alter", "set", "use"};
+                                               "drop", "alter", "set", "use", "begin", "commit", "rollback"};
                 for (const char *w : starts)
                     if (extra.isWord(w))
                         throw err::syntax(extra.source);
@@ -267,6 +307,9 @@ std::unique_ptr<Result> Engine::run(const ast::Statement &s)
     case K::Use: use(s); break;
     case K::IdentityInsert: identityInsert(s); break;
     case K::SetOption: break;
+    case K::BeginTransaction: beginTransaction(); break;
+    case K::CommitTransaction: commitTransaction(); break;
+    case K::RollbackTransaction: rollbackTransaction(); break;
     default: {
         settleCursors();
         Transaction tx(m_db);

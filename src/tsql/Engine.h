@@ -1,6 +1,9 @@
 #pragma once
 // The Session behind Session::open: one SQLite connection with every database of the folder
-// attached, running one parsed statement per call inside its own savepoint.
+// attached, running one parsed statement per call inside its own savepoint. BEGIN TRANSACTION
+// holds those savepoints inside one SQLite transaction until COMMIT or ROLLBACK; closing the
+// session (or the process dying) with one open rolls it back. Each database file commits on its
+// own (WAL), so a transaction is all-or-nothing per database, not across two of them.
 
 #include "tsql/Ast.h"
 #include "tsql/Catalog.h"
@@ -64,6 +67,10 @@ private:
     void dropIndex(const ast::Statement &s);
     void identityInsert(const ast::Statement &s);
     void use(const ast::Statement &s);
+    void beginTransaction();
+    void commitTransaction();
+    void rollbackTransaction();
+    void forgetEndedTransaction();
 
     // Rebuilds a table with new column definitions: rename, create, copy, drop, re-index, all in
     // the caller's savepoint. `values` gives, per new column, the SQL that fills it from "o".
@@ -83,6 +90,9 @@ private:
     std::set<Cursor *> m_cursors;
     std::optional<std::pair<std::string, std::string>> m_identityInsert; // database, table
     std::string m_tracePath;
+    // BEGIN TRANSACTION nests as in SQL Server: only the outermost COMMIT ends the transaction,
+    // and ROLLBACK ends it whatever the depth.
+    int m_transactionDepth = 0;
 };
 
 } // namespace tsql

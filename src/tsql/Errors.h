@@ -119,6 +119,11 @@ inline Error noIdentity(const std::string &t)
 {
     return Error(8106, 16, 1, "Table '" + t + "' does not have the identity property. Cannot perform SET operation.");
 }
+inline Error noBeginTransaction(const std::string &request)
+{
+    return Error(request == "COMMIT" ? 3902 : 3903, 16, 1,
+                 "The " + request + " TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+}
 inline Error unsupported(const std::string &what) { return Error(40517, 16, 1, "Keyword or statement option '" + what + "' is not supported in this version of SQL Server."); }
 
 } // namespace tsql::err

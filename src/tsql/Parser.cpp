@@ -198,6 +198,21 @@ std::unique_ptr<Statement> Parser::statement()
         return alter();
     if (t.isWord("set"))
         return set();
+    if (t.isWord("begin") && (peek(1).isWord("tran") || peek(1).isWord("transaction"))) {
+        advance();
+        advance();
+        return std::make_unique<Statement>(Statement::Kind::BeginTransaction);
+    }
+    if (t.isWord("commit") || t.isWord("rollback")) {
+        // Named transactions and savepoints are not taken: the name would be a promise the
+        // engine does not keep.
+        auto s = std::make_unique<Statement>(t.isWord("commit") ? Statement::Kind::CommitTransaction
+                                                                : Statement::Kind::RollbackTransaction);
+        advance();
+        if (!acceptWord("tran") && !acceptWord("transaction"))
+            acceptWord("work");
+        return s;
+    }
     if (t.isWord("use")) {
         advance();
         auto s = std::make_unique<Statement>(Statement::Kind::Use);

@@ -23,6 +23,8 @@ private slots:
     void splitStatements();
     void traceLines();
     void cursorSurvivesWrites();
+    void transactions_data();
+    void transactions();
     void bulkInserter();
     void killedDuringRebuild_data();
     void killedDuringRebuild();
@@ -146,6 +148,64 @@ void TestSession::cursorSurvivesWrites()
     while (cursor->next())
         rest << QString::fromStdString(cursor->value(0).asText());
     QCOMPARE(rest, (QStringList{"H002", "H003", "H004", "H005"}));
+}
+
+void TestSession::transactions_data()
+{
+    // Statements in order; the last column is what tbOutPatient holds afterwards (2 rows at the
+    // start), read in the same session or, with `reopen`, after the session was closed.
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<QStringList>("outcomes");
+    QTest::addColumn<bool>("reopen");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("commit keeps")
+        << QStringList{"BEGIN TRANSACTION", "DELETE FROM tbOutPatient", "COMMIT TRANSACTION"}
+        << QStringList{"(-1 rows)", "(2 rows)", "(-1 rows)"} << true << "0";
+    QTest::newRow("rollback undoes data and layout")
+        << QStringList{"BEGIN TRAN", "DELETE FROM tbOutPatient", "DROP TABLE tbPatient",
+                       "SELECT * INTO tbPatient FROM tbOutPatient WHERE 1=0", "ROLLBACK"}
+        << QStringList{"(-1 rows)", "(2 rows)", "(-1 rows)", "(0 rows)", "(-1 rows)"} << false << "2";
+    QTest::newRow("only the outermost commit ends it")
+        << QStringList{"BEGIN TRAN", "BEGIN TRANSACTION", "DELETE FROM tbOutPatient", "COMMIT", "ROLLBACK WORK"}
+        << QStringList{"(-1 rows)", "(-1 rows)", "(2 rows)", "(-1 rows)", "(-1 rows)"} << false << "2";
+    QTest::newRow("a failed statement leaves the transaction open")
+        << QStringList{"BEGIN TRAN", "DELETE FROM tbOutPatient", "DROP TABLE tbNothing", "COMMIT TRAN"}
+        << QStringList{"(-1 rows)", "(2 rows)",
+                       "Msg 3701: Cannot drop the table 'tbNothing', because it does not exist or you do not have permission.",
+                       "(-1 rows)"}
+        << true << "0";
+    QTest::newRow("closing with one open rolls back")
+        << QStringList{"BEGIN TRAN", "DELETE FROM tbOutPatient"} << QStringList{"(-1 rows)", "(2 rows)"} << true << "2";
+    QTest::newRow("nothing to end")
+        << QStringList{"COMMIT", "ROLLBACK TRANSACTION", "BEGIN TRAN", "ROLLBACK", "ROLLBACK"}
+        << QStringList{"Msg 3902: The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.",
+                       "Msg 3903: The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.",
+                       "(-1 rows)", "(-1 rows)",
+                       "Msg 3903: The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."}
+        << false << "2";
+    QTest::newRow("named transactions are refused")
+        << QStringList{"BEGIN TRAN upgrade", "BEGIN", "COMMIT TRAN upgrade", "SAVE TRAN here"}
+        << QStringList{"Msg 102: Incorrect syntax near 'upgrade'.", "Msg 156: Incorrect syntax near the keyword 'BEGIN'.",
+                       "Msg 102: Incorrect syntax near 'upgrade'.", "Msg 102: Incorrect syntax near 'SAVE'."}
+        << false << "2";
+}
+
+void TestSession::transactions()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(QStringList, outcomes);
+    QFETCH(bool, reopen);
+    QFETCH(QString, rows);
+    EngineFixture db;
+    db.loadHospital();
+    QStringList got;
+    for (const QString &sql : statements)
+        got << db.run(sql);
+    QCOMPARE(got, outcomes);
+    if (reopen)
+        db.reopen();
+    QCOMPARE(db.run("SELECT count(*) FROM tbOutPatient"), rows);
+    QCOMPARE(db.run("SELECT count(*) FROM tbPatient"), QStringLiteral("3"));
 }
 
 void TestSession::bulkInserter()
