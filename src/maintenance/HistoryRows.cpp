@@ -16,9 +16,21 @@ QString bracketed(const QString &name)
     return QLatin1Char('[') + QString(name).replace(QLatin1Char(']'), QStringLiteral("]]"))
         + QLatin1Char(']');
 }
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''"))
+        + QLatin1Char('\'');
+}
 } // namespace
 
 HistoryRows::HistoryRows(platform::Connection *connection) : m_connection(connection) {}
+
+HistoryRows::~HistoryRows()
+{
+    // Never leave a transaction open on a connection the rest of the program goes on using.
+    rollback();
+}
 
 QString HistoryRows::holdingTable(const QString &table)
 {
@@ -27,13 +39,14 @@ QString HistoryRows::holdingTable(const QString &table)
 
 bool HistoryRows::exists(const QString &table)
 {
-    // Asked by name rather than through the catalogue, which would switch the current database.
-    try {
-        m_connection->openRecordset("SELECT * FROM " + qualified(table) + " WHERE 1=0")->close();
-        return true;
-    } catch (const platform::DatabaseError &) {
-        return false;
-    }
+    // The database-qualified catalogue neither switches the current database nor raises an
+    // error inside an open transaction.
+    std::unique_ptr<platform::Recordset> rs = m_connection->openRecordset(
+        "SELECT TABLE_NAME FROM patient_data.INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = "
+        + quoted(table));
+    const bool found = !rs->eof();
+    rs->close();
+    return found;
 }
 
 QStringList HistoryRows::columns(const QString &table)
@@ -47,22 +60,75 @@ QStringList HistoryRows::columns(const QString &table)
     return names;
 }
 
-void HistoryRows::checkNothingLeftOver(const QStringList &tables)
+void HistoryRows::rollback()
 {
-    for (const QString &table : tables)
-        if (exists(holdingTable(table)))
+    if (m_settingAside.isEmpty())
+        return;
+    m_settingAside.clear();
+    try {
+        m_connection->execute(QStringLiteral("ROLLBACK TRANSACTION"));
+    } catch (const platform::Failure &) {
+        // The server may have ended the transaction itself; then there is nothing to undo.
+    }
+}
+
+QStringList HistoryRows::recover(const QStringList &tables)
+{
+    QStringList lines;
+    for (const QString &table : tables) {
+        if (!exists(holdingTable(table)))
+            continue;
+        if (!exists(table)) {
+            // The run stopped between the drop and the new table; this run makes it again.
+            m_kept.append(table);
+            lines.append(QStringLiteral("Rows of %1 kept by an unfinished update wait in %2.")
+                             .arg(table, holdingTable(table)));
+            continue;
+        }
+        try {
+            putBack(table);
+        } catch (const platform::Failure &failure) {
             throw platform::Failure(
-                QStringLiteral("The rows of %1 set aside by an earlier update are still in %2. "
-                               "Put them back and drop %2 before updating again.")
-                    .arg(qualified(table), qualified(holdingTable(table))));
+                QStringLiteral("The rows of %1 set aside by an unfinished update could not be "
+                               "put back; they are still in %2. %3")
+                    .arg(qualified(table), qualified(holdingTable(table)), failure.description()));
+        }
+        lines.append(QStringLiteral("Rows of %1 kept by an unfinished update were put back.")
+                         .arg(table));
+    }
+    return lines;
 }
 
 void HistoryRows::keep(const QString &table)
 {
     if (m_kept.contains(table, Qt::CaseInsensitive) || !exists(table))
         return;
-    m_connection->execute("SELECT * INTO " + qualified(holdingTable(table)) + " FROM "
-                          + qualified(table));
+    m_connection->execute(QStringLiteral("BEGIN TRANSACTION"));
+    m_settingAside = table;
+    try {
+        m_connection->execute("SELECT * INTO " + qualified(holdingTable(table)) + " FROM "
+                              + qualified(table));
+    } catch (...) {
+        rollback();
+        throw;
+    }
+}
+
+void HistoryRows::dropped(const QString &table)
+{
+    if (m_settingAside.compare(table, Qt::CaseInsensitive) != 0)
+        return;
+    if (exists(table)) {
+        rollback();
+        return;
+    }
+    try {
+        m_connection->execute(QStringLiteral("COMMIT TRANSACTION"));
+    } catch (...) {
+        rollback();
+        throw;
+    }
+    m_settingAside.clear();
     m_kept.append(table);
 }
 
@@ -82,32 +148,47 @@ void HistoryRows::putBack(const QString &table)
         if (source.contains(name, Qt::CaseInsensitive))
             shared.append(bracketed(name));
 
+    // Only a table with an identity column accepts the SET; its kept values go back as they
+    // were, so references to them stay valid. The setting belongs to the connection, not to
+    // the transaction, so it is made outside it.
+    bool identityInsert = false;
     if (!shared.isEmpty()) {
-        // Only a table with an identity column accepts the SET; its kept values go back as they
-        // were, so references to them stay valid.
-        bool identityInsert = false;
         try {
             setIdentityInsert(table, true);
             identityInsert = true;
         } catch (const platform::DatabaseError &) {
         }
-        const QString list = shared.join(QStringLiteral(", "));
-        try {
+    }
+    m_connection->execute(QStringLiteral("BEGIN TRANSACTION"));
+    m_settingAside = table; // rolled back like a set-aside when anything fails
+    try {
+        if (!shared.isEmpty()) {
+            const QString list = shared.join(QStringLiteral(", "));
             m_connection->execute("INSERT INTO " + qualified(table) + " (" + list + ") SELECT "
                                   + list + " FROM " + qualified(holding));
-        } catch (...) {
-            if (identityInsert)
-                setIdentityInsert(table, false);
-            throw;
         }
-        if (identityInsert)
-            setIdentityInsert(table, false);
+        m_connection->execute("DROP TABLE " + qualified(holding));
+        m_connection->execute(QStringLiteral("COMMIT TRANSACTION"));
+        m_settingAside.clear();
+    } catch (...) {
+        rollback();
+        if (identityInsert) {
+            try {
+                setIdentityInsert(table, false);
+            } catch (const platform::Failure &) {
+                // The failure that brought us here is the one to report.
+            }
+        }
+        throw;
     }
-    m_connection->execute("DROP TABLE " + qualified(holding));
+    if (identityInsert)
+        setIdentityInsert(table, false);
 }
 
 QStringList HistoryRows::restore()
 {
+    // A failure between a set-aside and its drop leaves the table whole; undo the copy.
+    rollback();
     QStringList failures;
     for (const QString &table : std::as_const(m_kept)) {
         try {

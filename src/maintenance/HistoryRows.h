@@ -1,11 +1,13 @@
 #pragma once
 // Carries the rows of history tables across the upgrade, which drops those tables and creates
-// them again empty. The rows wait in a holding table in the same database, so they survive a
-// failure part way through; nothing of this goes through the maintenance log while it works.
+// them again empty. The rows wait in a holding table in the same database. Setting them aside
+// with the drop, and putting them back with the holding table's drop, are each one transaction,
+// so a holding table always holds rows that are nowhere else: a run that is killed part way
+// leaves either the table as it was or its rows in the holding table, and the next run picks
+// them up from there.
 
 #include <QString>
 #include <QStringList>
-#include <vector>
 
 namespace platform {
 class Connection;
@@ -16,22 +18,28 @@ namespace maintenance {
 class HistoryRows {
 public:
     explicit HistoryRows(platform::Connection *connection);
+    ~HistoryRows();
 
     // The holding table of a history table of Patient_Data.
     static QString holdingTable(const QString &table);
 
-    // Throws platform::Failure when a holding table of an earlier run is still there: its rows
-    // would be mixed up with this run's.
-    void checkNothingLeftOver(const QStringList &tables);
+    // Takes over the holding tables an earlier, unfinished run left: rows whose table exists
+    // go back at once, the others wait until this run has made their table again. Returns a
+    // line for the log per table taken over. Throws platform::Failure, leaving the rows where
+    // they are, when rows cannot be put back.
+    QStringList recover(const QStringList &tables);
 
-    // Copies the rows of `table`, when it exists, into its holding table; called just before the
-    // table is dropped. Throws platform::Failure when the copy fails: the caller must then not
-    // drop the table.
+    // Opens a transaction and copies the rows of `table`, when it exists, into its holding
+    // table; called just before the table is dropped. Throws platform::Failure when the copy
+    // fails (nothing is set aside then, and the caller must not drop the table).
     void keep(const QString &table);
+    // Called after the drop statement ran, whether it succeeded or not: commits when the table
+    // is gone, and otherwise rolls back, so the rows stay only in the table.
+    void dropped(const QString &table);
 
     // Puts the kept rows back, column by column for the columns the rebuilt table still has,
-    // identity values included, and drops each holding table once its rows are back. Returns the
-    // provider's descriptions of the failures; those tables' holding tables stay.
+    // identity values included, each table together with the drop of its holding table.
+    // Returns the provider's descriptions of the failures; those tables' holding tables stay.
     QStringList restore();
 
     // Names the holding tables left after restore(), for the log and the message; empty when
@@ -43,10 +51,12 @@ private:
     QStringList columns(const QString &table);
     void putBack(const QString &table);
     void setIdentityInsert(const QString &table, bool on);
+    void rollback();
 
     platform::Connection *m_connection;
     QStringList m_kept;
     QStringList m_leftOver;
+    QString m_settingAside; // the table whose set-aside transaction is open
 };
 
 } // namespace maintenance

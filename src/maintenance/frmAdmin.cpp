@@ -170,6 +170,8 @@ void frmAdmin::RebuildHistoryTable(const QString &BaseName)
     if (m_historyRows)
         m_historyRows->keep("tbhis" + BaseName);
     ExecuteSQL("drop table patient_data.dbo.tbhis" + BaseName + " ");
+    if (m_historyRows)
+        m_historyRows->dropped("tbhis" + BaseName);
     // The history table has just been dropped, so only a table bearing the bare base name can
     // be found here; the copy is made unless that is so.
     if (CheckTableName(BaseName, QStringLiteral("Patient_Data")) != BaseName)
@@ -212,10 +214,12 @@ QString frmAdmin::GetWord(QString &WordGroup, const QString &Separator)
 void frmAdmin::UpdateDatabase()
 {
     // The upgrade drops the history tables and makes them again empty; their rows are set aside
-    // just before each drop and put back once the tables have their final columns, also when a
-    // failure stops the run part way.
-    m_historyRows = std::make_unique<maintenance::HistoryRows>(m_connection);
-    m_historyRows->checkNothingLeftOver(maintenance::rebuiltHistoryTables());
+    // with each drop and put back once the tables have their final columns, also when a
+    // failure stops the run part way. Rows a killed run left set aside are taken over first.
+    auto historyRows = std::make_unique<maintenance::HistoryRows>(m_connection);
+    for (const QString &line : historyRows->recover(maintenance::rebuiltHistoryTables()))
+        writeLog(line);
+    m_historyRows = std::move(historyRows);
     try {
         runUpgradeSteps();
     } catch (...) {
@@ -252,6 +256,7 @@ void frmAdmin::runUpgradeSteps()
         case Kind::DropTable:
             m_historyRows->keep(step.first);
             ExecuteSQL("drop table patient_data.dbo." + step.first);
+            m_historyRows->dropped(step.first);
             break;
         case Kind::RebuildHistory:
             RebuildHistoryTable(step.first);
