@@ -66,6 +66,16 @@ std::string quoteName(std::string_view name)
 
 std::string quoteLiteral(std::string_view text)
 {
+    if (text.find('\0') != std::string_view::npos) {
+        // SQLite's SQL text ends at a NUL, but its values may hold one, as SQL Server's do.
+        static const char digits[] = "0123456789ABCDEF";
+        std::string r = "(CAST(X'";
+        for (unsigned char c : text) {
+            r += digits[c >> 4];
+            r += digits[c & 15];
+        }
+        return r + "' AS TEXT))";
+    }
     std::string r = "'";
     for (char c : text) {
         if (c == '\'')

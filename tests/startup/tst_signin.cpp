@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -51,11 +52,15 @@ class TestSignIn : public QObject {
 
 private:
     QTemporaryDir m_database;
+    qint64 m_users = 0;
 
 private slots:
     void initTestCase()
     {
         windowtest::createDatabase(m_database.path(), QDate::currentDate());
+        auto connection = platform::openConnection(m_database.path());
+        m_users = connection->openRecordset(QStringLiteral("SELECT COUNT(*) AS n FROM Build_File.dbo.tbTalvorUser"))
+                      ->field(QStringLiteral("n")).toLongLong();
     }
 
     void init()
@@ -153,6 +158,64 @@ private slots:
         QVERIFY(component.Connected());
         QCOMPARE(settings().allKeys(), QStringList{QStringLiteral("SignIn/LastDatabase")});
         QCOMPARE(settings().value(QStringLiteral("SignIn/LastDatabase")).toString(), m_database.path());
+    }
+
+    // Whatever is typed or pasted into a field of the sign-in, the attempt is refused with one
+    // reason in the dialog, which keeps its size and lets the user try again.
+    void hostileInput_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        const QList<QPair<const char *, QString>> texts = {
+            {"apostrophes", QStringLiteral("o'neil''")},
+            {"statement after a quote", QStringLiteral("x'; DELETE FROM Build_File.dbo.tbTalvorUser --")},
+            {"always true", QStringLiteral("' OR '1'='1")},
+            {"wildcards", QStringLiteral("%_%")},
+            {"brackets", QStringLiteral("[d]emo]")},
+            {"10,000 characters", QString(10000, QLatin1Char('d'))},
+            {"control characters", QStringLiteral("de\tmo\x01\x7f") + QChar(0) + QStringLiteral("\r\n")},
+            {"right to left", QStringLiteral("\u202e\u0646\u05d0omed")},
+            {"astral", QStringLiteral("\U0001F600demo")},
+            {"lone surrogate", QString(QChar(0xD800))},
+        };
+        for (const char *field : {"txtDatabase", "txtUserName", "txtPassword"})
+            for (const auto &[name, text] : texts)
+                QTest::addRow("%s %s", field, name) << QString::fromLatin1(field) << text;
+    }
+    void hostileInput()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        clsCurrentUser component;
+        component.setPasswordDeptCode(QStringLiteral("18"));
+        QString reason;
+        QSize sizeBefore, sizeAfter;
+        whenDialogShows([&](QWidget *dialog) {
+            sizeBefore = dialog->size();
+            auto *edit = dialog->findChild<QLineEdit *>(field);
+            dialog->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("demo"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("demo"));
+            edit->setText(text);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+            QVERIFY(dialog->isVisible());
+            QApplication::processEvents();
+            sizeAfter = dialog->size();
+            reason = dialog->findChild<QLabel *>(QStringLiteral("lblMessage"))->text();
+            // The next try still works.
+            dialog->findChild<QLineEdit *>(QStringLiteral("txtDatabase"))->setText(m_database.path());
+            attempt(dialog, QStringLiteral("demo"), QStringLiteral("demo"));
+        });
+        component.ShowMain();
+        QVERIFY2(!reason.isEmpty(), "the attempt was not refused");
+        QVERIFY2(sizeAfter.width() <= qMax(sizeBefore.width(), 640) && sizeAfter.height() <= 480,
+                 qPrintable(QStringLiteral("%1x%2").arg(sizeAfter.width()).arg(sizeAfter.height())));
+        QVERIFY(component.Connected());
+        // The user table is as it was.
+        auto *connection = qobject_cast<platform::Connection *>(component.sqlconnection());
+        QVERIFY(connection);
+        QCOMPARE(connection->openRecordset(QStringLiteral("SELECT COUNT(*) AS n FROM Build_File.dbo.tbTalvorUser"))
+                     ->field(QStringLiteral("n")).toLongLong(),
+                 m_users);
     }
 
     void theDemoIsMadeOnFirstUse()

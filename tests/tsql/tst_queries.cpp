@@ -126,6 +126,12 @@ void TestQueries::semantics_data()
                                          "WHERE TABLE_NAME LIKE 'tb%' ORDER BY TABLE_NAME"
                                       << "Patient_Data|dbo|tbMaster|BASE TABLE\nPatient_Data|dbo|tbOutPatient|BASE TABLE\n"
                                          "Patient_Data|dbo|tbPatient|BASE TABLE";
+
+    // A NUL inside a text is one more character, as in SQL Server, not the end of the statement.
+    const QString nul(QChar(0));
+    QTest::newRow("NUL in a literal") << "SELECT LEN('a" + nul + "b'), DATALENGTH('" + nul + "')" << "3|1";
+    QTest::newRow("NUL in a comparison") << "SELECT HospNum FROM tbMaster WHERE LastName = 'SMITH" + nul + "'" << "";
+    QTest::newRow("NUL in LIKE") << "SELECT 1 WHERE 'a" + nul + "b' LIKE 'a_b'" << "1";
 }
 
 void TestQueries::semantics()
