@@ -58,17 +58,25 @@ test-sanitize: deps
 FUZZ_SECONDS ?= 60
 FUZZ_BUILD ?= build-fuzz
 FUZZ_CXX ?= clang++
-.PHONY: fuzz
+.PHONY: fuzz fuzz-deps
 fuzz: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/corpus
 	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session -max_total_time=$(FUZZ_SECONDS) -timeout=30 \
 		-rss_limit_mb=2048 -max_len=1024 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
 		$(FUZZ_BUILD)/corpus fuzz/corpus
 
-$(FUZZ_BUILD)/talvor-fuzz-session: fuzz/SessionFuzzer.cpp $(wildcard src/tsql/*.cpp src/tsql/*.h)
-	@mkdir -p $(FUZZ_BUILD)
-	$(FUZZ_CXX) -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-		-Isrc src/tsql/*.cpp fuzz/SessionFuzzer.cpp $$(pkg-config --libs sqlite3) -o $@
+fuzz-deps:
+	@scripts/install-deps fuzz
+
+# One object per source file, so that `make -j` builds them side by side.
+FUZZ_FLAGS = -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -Isrc
+FUZZ_OBJECTS = $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(wildcard src/tsql/*.cpp) fuzz/SessionFuzzer.cpp)
+$(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard src/tsql/*.h) | fuzz-deps
+	@mkdir -p $(dir $@)
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -c $< -o $@
+
+$(FUZZ_BUILD)/talvor-fuzz-session: $(FUZZ_OBJECTS)
+	$(FUZZ_CXX) $(FUZZ_FLAGS) $^ $$(pkg-config --libs sqlite3) -o $@
 
 # Not part of make test: 10,000 searches, lists and opens in turn on the demo database; fails when
 # resident memory grows more than 10% after the first 100. SOAK_STEPS changes the count.
