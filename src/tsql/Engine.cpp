@@ -89,7 +89,9 @@ Engine::Engine(const std::string &folder, const std::string &database) : m_folde
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         throw err::cannotOpen(database.empty() ? folder : database);
-    if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
+    // URIs let a database in a read-only folder be attached read-only (see attach()).
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr)
+        != SQLITE_OK) {
         sqlite3_close(m_db);
         throw Error(17, 16, 1, "SQL Server does not exist or access denied.");
     }
@@ -130,17 +132,76 @@ Engine::~Engine()
     sqlite3_close_v2(m_db);
 }
 
+static std::string fileUri(const std::string &path, const char *query)
+{
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char digits[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += digits[c >> 4];
+            uri += digits[c & 15];
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri + "?" + query;
+}
+
+static Error accessDenied(const std::string &path)
+{
+    return Error(5120, 16, 101,
+                 "Unable to open the physical file \"" + path + "\". Operating system error 5: \"5(Access is denied.)\".");
+}
+
 void Engine::attach(const std::string &name, const std::string &path)
 {
+    // WAL needs its -wal and -shm files beside the database. Where they cannot be made (a
+    // read-only folder or file, a read-only medium), the database is still read, and every
+    // change is refused as SQL Server refuses changes to a read-only database.
+    std::string target = path;
+    bool readOnly = false;
+    if (fs::exists(path)) {
+        if (::access(path.c_str(), R_OK) != 0)
+            throw accessDenied(path);
+        const std::string folder = fs::path(path).parent_path().string();
+        if (::access(path.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0) {
+            readOnly = true;
+            const bool wal = fs::exists(path + "-wal"), shm = fs::exists(path + "-shm");
+            if (wal && !shm)
+                throw accessDenied(path + "-shm"); // the log holds changes that cannot be read without it
+            // Without a log every committed row is in the file itself, and no one can be
+            // writing it (they would have made the log), so it is read without locks.
+            target = fileUri(path, wal ? "mode=ro" : "mode=ro&immutable=1");
+        }
+    }
     Stmt s(m_db, "ATTACH DATABASE ?1 AS " + quoteName(name));
-    s.bind(1, path);
+    s.bind(1, target);
     s.step();
-    // WAL keeps a killed writer from leaving a file half-changed; NORMAL is durable enough in WAL.
-    exec(m_db, "PRAGMA " + quoteName(name) + ".journal_mode = WAL");
-    exec(m_db, "PRAGMA " + quoteName(name) + ".synchronous = NORMAL");
+    if (!readOnly) {
+        // WAL keeps a killed writer from leaving a file half-changed; NORMAL is durable enough in WAL.
+        exec(m_db, "PRAGMA " + quoteName(name) + ".journal_mode = WAL");
+        exec(m_db, "PRAGMA " + quoteName(name) + ".synchronous = NORMAL");
+    } else {
+        m_readOnly.insert(name);
+    }
     // Large loads and rebuilds stay in memory until commit instead of spilling page by page.
     exec(m_db, "PRAGMA " + quoteName(name) + ".cache_size = -65536");
     m_catalog.addDatabase(name);
+}
+
+void Engine::refuseReadOnly(const ast::ObjectName &target) const
+{
+    if (m_readOnly.empty())
+        return;
+    std::string db;
+    try {
+        db = m_catalog.databaseFor(target, m_current, Error(0, 0, 0, ""));
+    } catch (const Error &) {
+        return; // the statement reports the missing database itself
+    }
+    if (m_readOnly.count(db))
+        throw Error(3906, 16, 1, "Failed to update database \"" + db + "\" because the database is read-only.");
 }
 
 void Engine::createDatabase(const std::string &name)
@@ -294,6 +355,21 @@ std::unique_ptr<Result> Engine::execute(std::string_view statement)
 std::unique_ptr<Result> Engine::run(const ast::Statement &s)
 {
     using K = ast::Statement::Kind;
+    switch (s.kind) {
+    case K::Select:
+        if (s.select->members.front().into)
+            refuseReadOnly(*s.select->members.front().into);
+        break;
+    case K::DropTable:
+        for (const ast::ObjectName &t : s.tables)
+            refuseReadOnly(t);
+        break;
+    case K::Use: case K::SetOption: case K::IdentityInsert:
+    case K::BeginTransaction: case K::CommitTransaction: case K::RollbackTransaction:
+        break;
+    default:
+        refuseReadOnly(s.table);
+    }
     switch (s.kind) {
     case K::Select:
         if (s.select->members.front().into) {

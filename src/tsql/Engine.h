@@ -71,6 +71,9 @@ private:
     void commitTransaction();
     void rollbackTransaction();
     void forgetEndedTransaction();
+    // Throws SQL Server's read-only database error when `target` lies in a database attached
+    // read-only.
+    void refuseReadOnly(const ast::ObjectName &target) const;
 
     // Rebuilds a table with new column definitions: rename, create, copy, drop, re-index, all in
     // the caller's savepoint. `values` gives, per new column, the SQL that fills it from "o".
@@ -93,6 +96,7 @@ private:
     // BEGIN TRANSACTION nests as in SQL Server: only the outermost COMMIT ends the transaction,
     // and ROLLBACK ends it whatever the depth.
     int m_transactionDepth = 0;
+    std::set<std::string> m_readOnly; // databases attached read-only
 };
 
 } // namespace tsql

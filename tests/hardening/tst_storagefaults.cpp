@@ -3,11 +3,14 @@
 // with its own error, keep serving what is still there, and leave nothing half written.
 #include "tsql/Session.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <functional>
+#include <sys/stat.h>
 #include "tsql/Sqlite.h"
 
 #include <sqlite3.h>
@@ -66,6 +69,45 @@ std::unique_ptr<tsql::Session> makeSite(const QString &folder)
     return s;
 }
 
+// Runs `body` as a user who may not write where the test made its files: this user, or "nobody"
+// in a child process when the test runs as root (root writes through any permission). Returns
+// the lines `body` returned.
+QStringList asUnprivileged(const std::function<QStringList()> &body)
+{
+    if (geteuid() != 0)
+        return body();
+    int out[2];
+    if (pipe(out) != 0)
+        return {QStringLiteral("pipe failed")};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        QByteArray text;
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            text = "cannot become nobody";
+        else
+            text = body().join(QLatin1Char('\n')).toUtf8();
+        const char *p = text.constData();
+        for (qsizetype left = text.size(); left > 0;) {
+            const ssize_t n = ::write(out[1], p, static_cast<size_t>(left));
+            if (n <= 0)
+                break;
+            p += n;
+            left -= n;
+        }
+        _exit(0);
+    }
+    ::close(out[1]);
+    QByteArray text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return QString::fromUtf8(text).split(QLatin1Char('\n'));
+}
+
 } // namespace
 
 class TestStorageFaults : public QObject {
@@ -76,6 +118,8 @@ private slots:
     void fileDamagedWhileOpen_data();
     void fileDamagedWhileOpen();
     void folderIsAFile();
+    void readOnly_data();
+    void readOnly();
     void killedWriterLeavesAWholeDatabase();
 };
 
@@ -152,6 +196,59 @@ void TestStorageFaults::folderIsAFile()
         QVERIFY(!attempt(*s, "CREATE DATABASE Patient_Data").isEmpty());
     } catch (const tsql::Error &) {
     }
+}
+
+void TestStorageFaults::readOnly_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<int>("fileMode");
+    QTest::addColumn<QStringList>("outcomes");
+    const QString refused = QStringLiteral("Failed to update database \"Patient_Data\" because the database is read-only.");
+    // A read-only database is still searched; its changes are refused, each with one message.
+    const QStringList readable = {QStringLiteral("opened"), QStringLiteral("2"), refused, refused, refused,
+                                  QStringLiteral("Failed to update database \"Build_File\" because the database is read-only."),
+                                  QStringLiteral("1")};
+    QTest::newRow("read-only folder") << 0555 << 0644 << readable;
+    QTest::newRow("read-only files") << 0777 << 0444 << readable;
+    QTest::newRow("unreadable file") << 0755 << 0 << QStringList{QStringLiteral("Unable to open the physical file")};
+}
+
+void TestStorageFaults::readOnly()
+{
+    QFETCH(int, folderMode);
+    QFETCH(int, fileMode);
+    QFETCH(QStringList, outcomes);
+    QTemporaryDir dir;
+    makeSite(dir.path()).reset();
+    const QString file = dir.filePath(QStringLiteral("Patient_Data.sqlite"));
+    for (const QString &name : {file, dir.filePath(QStringLiteral("Build_File.sqlite"))})
+        QVERIFY(::chmod(QFile::encodeName(name).constData(), static_cast<mode_t>(fileMode)) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), static_cast<mode_t>(folderMode)) == 0);
+
+    const QStringList got = asUnprivileged([&dir] {
+        QStringList lines;
+        std::unique_ptr<tsql::Session> s;
+        try {
+            s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
+        } catch (const tsql::Error &e) {
+            return QStringList{QString::fromStdString(e.what()).section(QLatin1Char('"'), 0, 0).trimmed()};
+        }
+        lines << QStringLiteral("opened") << QString::number(count(*s, "SELECT COUNT(*) FROM tbMaster"));
+        for (const char *sql : {"DELETE FROM tbMaster", "UPDATE tbMaster SET LastName = 'X'",
+                                "CREATE INDEX ixName ON tbMaster (LastName)", "DROP TABLE Build_File.dbo.tbcoOccupation"})
+            lines << attempt(*s, sql);
+        lines << QString::number(count(*s, "SELECT COUNT(*) FROM Build_File.dbo.tbcoOccupation"));
+        return lines;
+    });
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), 0600) == 0);
+    QCOMPARE(got, outcomes);
+    // Nothing was written beside the files, and they are whole.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+             (QStringList{QStringLiteral("Build_File.sqlite"), QStringLiteral("Patient_Data.sqlite")}));
+    QCOMPARE(integrity(file), QStringLiteral("ok"));
+    auto s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
+    QCOMPARE(count(*s, "SELECT COUNT(*) FROM tbMaster"), 2);
 }
 
 // A writer killed in the middle of a long run of changes: the database opens again whole, with
