@@ -71,10 +71,15 @@ Grid::Grid(QWidget *parent)
     connect(header, &QHeaderView::sectionPressed, this, [this](int) { emit gridClicked(); });
     m_paintPace.setSingleShot(true);
     m_paintPace.setInterval(paintPaceMs);
-    // Enabling updates again repaints the grid once with every row added meanwhile.
+    // Enabling updates again and painting at once shows every row added meanwhile. The paint is
+    // not left to update(): on a busy machine Qt can lose the update posted right after a
+    // widget's updates come back, and the grid would then stay unpainted until something else
+    // repainted it.
     connect(&m_paintPace, &QTimer::timeout, this, [this] {
-        if (m_holdingPaint)
+        if (m_holdingPaint) {
             setUpdatesEnabled(true);
+            repaint();
+        }
         m_holdingPaint = false;
     });
 }
