@@ -601,7 +601,15 @@ void fnAddDays(sqlite3_context *ctx, int, sqlite3_value **argv)
         auto dt = parseStorage(valueText(argv[0]));
         if (!dt)
             dt = textToDateTime(valueText(argv[0]));
-        const std::string s = formatStorage(addDays(*dt, sqlite3_value_int64(argv[1])));
+        // Asked as a double first: a count past the 64-bit range would otherwise be clamped, and
+        // one past datetime's whole span of days cannot give a datetime.
+        const double asked = sqlite3_value_double(argv[1]);
+        if (!(std::fabs(asked) < 3000000.0))
+            throw err::overflow("datetime");
+        const DateTime sum = addDays(*dt, sqlite3_value_int64(argv[1]));
+        if (sum.year < 1753 || sum.year > 9999)
+            throw err::overflow("datetime");
+        const std::string s = formatStorage(sum);
         sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     });
 }

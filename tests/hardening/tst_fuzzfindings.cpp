@@ -41,6 +41,10 @@ void TestFuzzFindings::statementEndsNormally_data()
     QTest::newRow("huge number as a datetime")
         << QByteArray("INSERT INTO t VALUES (0.-' 9" + QByteArray(110, '4') + "')")
         << true;
+    // A day count past 64 bits was clamped and then overflowed the day arithmetic.
+    QTest::newRow("datetime plus a huge number")
+        << QByteArray("SELECT CONVERT(varchar, CAST('2026-12-05' AS datetime)-05+6" + QByteArray(80, '5') + ")")
+        << true;
     QTest::newRow("unclosed parentheses") << QByteArray("SELECT o(n(u(((va") + QByteArray(500, '(') << true;
 }
 
@@ -63,7 +67,9 @@ void TestFuzzFindings::statementEndsNormally()
             session->createDatabase("Patient_Data");
             session->execute("USE Patient_Data");
             session->execute("CREATE TABLE t (d datetime NULL)");
-            session->execute(std::string_view(statement.constData(), std::size_t(statement.size())));
+            auto result = session->execute(std::string_view(statement.constData(), std::size_t(statement.size())));
+            while (result->hasRows() && result->next()) {
+            }
         } catch (const tsql::Error &) {
             _exit(0);
         }

@@ -176,6 +176,10 @@ void TestQueries::errors_data()
                                       << "Msg 104: ORDER BY items must appear in the select list if the statement contains a "
                                          "UNION, INTERSECT or EXCEPT operator.";
     QTest::newRow("divide by zero") << "SELECT 1 / 0" << "Msg 8134: Divide by zero error encountered.";
+    QTest::newRow("day after the last datetime") << "SELECT CAST('12/31/9999' AS datetime) + 1"
+                                                 << "Msg 8115: Arithmetic overflow error converting expression to data type datetime.";
+    QTest::newRow("day before the first datetime") << "SELECT CAST('01/01/1753' AS datetime) - 1"
+                                                   << "Msg 8115: Arithmetic overflow error converting expression to data type datetime.";
 }
 
 void TestQueries::errors()
