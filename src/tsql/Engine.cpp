@@ -170,8 +170,8 @@ void Engine::attach(const std::string &name, const std::string &path)
             const bool wal = fs::exists(path + "-wal"), shm = fs::exists(path + "-shm");
             if (wal && !shm)
                 throw accessDenied(path + "-shm"); // the log holds changes that cannot be read without it
-            // Without a log every committed row is in the file itself, and no one can be
-            // writing it (they would have made the log), so it is read without locks.
+            // Without a log every committed row is in the file itself, so it is read without
+            // locks; changes someone with write access makes after this opening are not seen.
             target = fileUri(path, wal ? "mode=ro" : "mode=ro&immutable=1");
         }
     }
@@ -201,7 +201,7 @@ void Engine::refuseReadOnly(const ast::ObjectName &target) const
         return; // the statement reports the missing database itself
     }
     if (m_readOnly.count(db))
-        throw Error(3906, 16, 1, "Failed to update database \"" + db + "\" because the database is read-only.");
+        throw err::readOnlyDatabase(db);
 }
 
 void Engine::createDatabase(const std::string &name)

@@ -119,6 +119,12 @@ inline Error noIdentity(const std::string &t)
 {
     return Error(8106, 16, 1, "Table '" + t + "' does not have the identity property. Cannot perform SET operation.");
 }
+inline Error readOnlyDatabase(const std::string &db)
+{
+    if (db.empty())
+        return Error(3906, 16, 1, "Failed to update the database because the database is read-only.");
+    return Error(3906, 16, 1, "Failed to update database \"" + db + "\" because the database is read-only.");
+}
 inline Error noBeginTransaction(const std::string &request)
 {
     return Error(request == "COMMIT" ? 3902 : 3903, 16, 1,

@@ -48,12 +48,8 @@ Error sqliteError(sqlite3 *db, const FailureContext &ctx)
         return Error(1105, 17, 2, "Could not allocate space for object in database because the filegroup is full.");
     if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB)
         return Error(824, 24, 2, "SQL Server detected a logical consistency-based I/O error.");
-    if ((code & 0xff) == SQLITE_READONLY) {
-        const std::string db = ctx.table.substr(0, ctx.table.find('.'));
-        if (db.empty())
-            return Error(3906, 16, 1, "Failed to update the database because the database is read-only.");
-        return Error(3906, 16, 1, "Failed to update database \"" + db + "\" because the database is read-only.");
-    }
+    if ((code & 0xff) == SQLITE_READONLY)
+        return err::readOnlyDatabase(ctx.table.substr(0, ctx.table.find('.')));
     if ((code & 0xff) == SQLITE_IOERR || (code & 0xff) == SQLITE_CANTOPEN)
         return Error(823, 24, 2, "The operating system returned an error to SQL Server during a read or write of the database.");
     return Error(50000, 16, 1, "The embedded database failed: " + msg + ".");
