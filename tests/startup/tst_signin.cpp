@@ -95,6 +95,14 @@ private slots:
             QCOMPARE(component.UserID().toString(), QStringLiteral("demo"));
     }
 
+    void aMistypedFolderIsExplained()
+    {
+        clsCurrentUser component;
+        QCOMPARE(component.signIn(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("demo")),
+                 QStringLiteral("There is no database folder or ODBC data source named \"demo\"."));
+        QVERIFY(!component.Connected());
+    }
+
     void aDatabaseThatCannotOpenIsExplained()
     {
         clsCurrentUser component;

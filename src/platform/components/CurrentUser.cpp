@@ -135,6 +135,13 @@ QString clsCurrentUser::signIn(const QString &database, const QString &user, con
             userId = user;
         }
     } catch (const Failure &failure) {
+        // A bare word that is neither a folder nor a data source is most likely a mistyped
+        // folder; the driver manager's words alone do not say that.
+        if (!isEmbeddedTarget(database) && !database.contains(QLatin1Char('='))
+            && failure.description().contains(QLatin1String("Data source name not found"), Qt::CaseInsensitive)) {
+            const QString name = database.size() > 60 ? database.left(57) + QStringLiteral("...") : database;
+            return QStringLiteral("There is no database folder or ODBC data source named \"%1\".").arg(name);
+        }
         return failure.description();
     } catch (const std::exception &e) {
         return QString::fromUtf8(e.what());
