@@ -3,6 +3,8 @@
 #include "platform/Failure.h"
 #include "platform/data/Connection.h"
 
+#include <exception>
+
 namespace maintenance {
 
 namespace {
@@ -76,25 +78,36 @@ QStringList HistoryRows::recover(const QStringList &tables)
 {
     QStringList lines;
     for (const QString &table : tables) {
-        if (!exists(holdingTable(table)))
+        const QString holding = holdingTable(table);
+        if (!exists(holding))
             continue;
+        const QString waiting = QStringLiteral("Rows of %1 kept by an unfinished update wait in %2.")
+                                    .arg(table, holding);
+        // The run stopped between the drop and the new table; this run makes it again.
         if (!exists(table)) {
-            // The run stopped between the drop and the new table; this run makes it again.
             m_kept.append(table);
-            lines.append(QStringLiteral("Rows of %1 kept by an unfinished update wait in %2.")
-                             .arg(table, holdingTable(table)));
+            lines.append(waiting);
             continue;
         }
         try {
-            putBack(table);
+            // A table made again but not finished (the run stopped before adding its last
+            // columns, an identity among them) would lose those columns of the kept rows: then
+            // the rows written to it since go over to the kept ones, and this run finishes the
+            // table and puts them all back.
+            if (containsAll(columns(table), columns(holding))) {
+                putBack(table);
+                lines.append(QStringLiteral("Rows of %1 kept by an unfinished update were put back.").arg(table));
+            } else {
+                moveOver(table);
+                m_kept.append(table);
+                lines.append(waiting);
+            }
         } catch (const platform::Failure &failure) {
             throw platform::Failure(
                 QStringLiteral("The rows of %1 set aside by an unfinished update could not be "
                                "put back; they are still in %2. %3")
-                    .arg(qualified(table), qualified(holdingTable(table)), failure.description()));
+                    .arg(qualified(table), qualified(holding), failure.description()));
         }
-        lines.append(QStringLiteral("Rows of %1 kept by an unfinished update were put back.")
-                         .arg(table));
     }
     return lines;
 }
@@ -138,51 +151,101 @@ void HistoryRows::setIdentityInsert(const QString &table, bool on)
                           + (on ? QStringLiteral(" ON") : QStringLiteral(" OFF")));
 }
 
-void HistoryRows::putBack(const QString &table)
+QStringList HistoryRows::sharedColumns(const QString &to, const QString &from)
 {
-    const QString holding = holdingTable(table);
-    const QStringList target = columns(table);
-    const QStringList source = columns(holding);
+    const QStringList source = columns(from);
     QStringList shared;
-    for (const QString &name : target)
+    for (const QString &name : columns(to))
         if (source.contains(name, Qt::CaseInsensitive))
             shared.append(bracketed(name));
+    return shared;
+}
 
-    // Only a table with an identity column accepts the SET; its kept values go back as they
+bool HistoryRows::containsAll(const QStringList &names, const QStringList &wanted)
+{
+    for (const QString &name : wanted)
+        if (!names.contains(name, Qt::CaseInsensitive))
+            return false;
+    return true;
+}
+
+void HistoryRows::transaction(const QString &table, const std::function<void()> &work)
+{
+    m_connection->execute(QStringLiteral("BEGIN TRANSACTION"));
+    m_settingAside = table; // rolled back like a set-aside when anything fails
+    try {
+        work();
+        m_connection->execute(QStringLiteral("COMMIT TRANSACTION"));
+        m_settingAside.clear();
+    } catch (...) {
+        rollback();
+        throw;
+    }
+}
+
+void HistoryRows::putBack(const QString &table)
+{
+    moveRows(holdingTable(table), table, table);
+}
+
+void HistoryRows::moveOver(const QString &table)
+{
+    moveRows(table, holdingTable(table), table);
+}
+
+void HistoryRows::moveRows(const QString &from, const QString &to, const QString &table)
+{
+    const QStringList shared = sharedColumns(to, from);
+    const QString insert = "INSERT INTO " + qualified(to) + " (" + shared.join(QStringLiteral(", "))
+        + ") SELECT " + shared.join(QStringLiteral(", ")) + " FROM " + qualified(from);
+
+    // Only a table with an identity column accepts the SET; the rows' numbers go over as they
     // were, so references to them stay valid. The setting belongs to the connection, not to
     // the transaction, so it is made outside it.
     bool identityInsert = false;
     if (!shared.isEmpty()) {
         try {
-            setIdentityInsert(table, true);
+            setIdentityInsert(to, true);
             identityInsert = true;
         } catch (const platform::DatabaseError &) {
         }
     }
-    m_connection->execute(QStringLiteral("BEGIN TRANSACTION"));
-    m_settingAside = table; // rolled back like a set-aside when anything fails
+    const auto identityOff = [&] {
+        if (!identityInsert)
+            return;
+        identityInsert = false;
+        try {
+            setIdentityInsert(to, false);
+        } catch (const platform::Failure &) {
+            // The failure that brought us here, if any, is the one to report.
+        }
+    };
     try {
-        if (!shared.isEmpty()) {
-            const QString list = shared.join(QStringLiteral(", "));
-            m_connection->execute("INSERT INTO " + qualified(table) + " (" + list + ") SELECT "
-                                  + list + " FROM " + qualified(holding));
-        }
-        m_connection->execute("DROP TABLE " + qualified(holding));
-        m_connection->execute(QStringLiteral("COMMIT TRANSACTION"));
-        m_settingAside.clear();
-    } catch (...) {
-        rollback();
-        if (identityInsert) {
-            try {
-                setIdentityInsert(table, false);
-            } catch (const platform::Failure &) {
-                // The failure that brought us here is the one to report.
+        transaction(table, [&] {
+            if (!shared.isEmpty()) {
+                try {
+                    m_connection->execute(insert);
+                } catch (const platform::DatabaseError &) {
+                    // Rows without the identity column (their table was made again before it
+                    // had one) are numbered afresh; any other failure stands.
+                    if (!identityInsert)
+                        throw;
+                    const std::exception_ptr first = std::current_exception();
+                    identityOff();
+                    try {
+                        m_connection->execute(insert);
+                    } catch (const platform::DatabaseError &) {
+                        std::rethrow_exception(first);
+                    }
+                }
             }
-        }
+            m_connection->execute("DROP TABLE " + qualified(from));
+        });
+    } catch (...) {
+        identityOff();
         throw;
     }
-    if (identityInsert)
-        setIdentityInsert(table, false);
+    identityOff();
 }
 
 QStringList HistoryRows::restore()

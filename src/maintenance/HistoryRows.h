@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace platform {
 class Connection;
 }
@@ -49,7 +51,17 @@ public:
 private:
     bool exists(const QString &table);
     QStringList columns(const QString &table);
+    QStringList sharedColumns(const QString &to, const QString &from); // bracketed, in `to`'s order
+    static bool containsAll(const QStringList &names, const QStringList &wanted);
+    // Runs `work` in a transaction, rolled back when it throws.
+    void transaction(const QString &table, const std::function<void()> &work);
+    // Kept rows into `table`, then the holding table dropped, as one transaction.
     void putBack(const QString &table);
+    // The rows of `table` into its holding table, then `table` dropped, as one transaction.
+    void moveOver(const QString &table);
+    // The rows of `from` into `to`, column by column for the columns both have, identity values
+    // included where `to` takes them, then `from` dropped: one transaction, named after `table`.
+    void moveRows(const QString &from, const QString &to, const QString &table);
     void setIdentityInsert(const QString &table, bool on);
     void rollback();
 
