@@ -64,9 +64,9 @@ QStringList HistoryRows::columns(const QString &table)
 
 void HistoryRows::rollback()
 {
-    if (m_settingAside.isEmpty())
+    if (m_openTransaction.isEmpty())
         return;
-    m_settingAside.clear();
+    m_openTransaction.clear();
     try {
         m_connection->execute(QStringLiteral("ROLLBACK TRANSACTION"));
     } catch (const platform::Failure &) {
@@ -117,7 +117,7 @@ void HistoryRows::keep(const QString &table)
     if (m_kept.contains(table, Qt::CaseInsensitive) || !exists(table))
         return;
     m_connection->execute(QStringLiteral("BEGIN TRANSACTION"));
-    m_settingAside = table;
+    m_openTransaction = table;
     try {
         m_connection->execute("SELECT * INTO " + qualified(holdingTable(table)) + " FROM "
                               + qualified(table));
@@ -129,7 +129,7 @@ void HistoryRows::keep(const QString &table)
 
 void HistoryRows::dropped(const QString &table)
 {
-    if (m_settingAside.compare(table, Qt::CaseInsensitive) != 0)
+    if (m_openTransaction.compare(table, Qt::CaseInsensitive) != 0)
         return;
     if (exists(table)) {
         rollback();
@@ -141,7 +141,7 @@ void HistoryRows::dropped(const QString &table)
         rollback();
         throw;
     }
-    m_settingAside.clear();
+    m_openTransaction.clear();
     m_kept.append(table);
 }
 
@@ -172,11 +172,11 @@ bool HistoryRows::containsAll(const QStringList &names, const QStringList &wante
 void HistoryRows::transaction(const QString &table, const std::function<void()> &work)
 {
     m_connection->execute(QStringLiteral("BEGIN TRANSACTION"));
-    m_settingAside = table; // rolled back like a set-aside when anything fails
+    m_openTransaction = table;
     try {
         work();
         m_connection->execute(QStringLiteral("COMMIT TRANSACTION"));
-        m_settingAside.clear();
+        m_openTransaction.clear();
     } catch (...) {
         rollback();
         throw;

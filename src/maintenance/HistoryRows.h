@@ -68,7 +68,7 @@ private:
     platform::Connection *m_connection;
     QStringList m_kept;
     QStringList m_leftOver;
-    QString m_settingAside; // the table whose set-aside transaction is open
+    QString m_openTransaction; // the table whose set-aside or move of rows is under way
 };
 
 } // namespace maintenance

@@ -1,11 +1,11 @@
 // Update Database killed part way (power cut, task manager): the databases open again whole and
 // a second run completes. The run being killed is this program started again as a child.
 #include "../maintenance/MaintenanceSite.h"
+#include "Integrity.h"
 
 #include "maintenance/frmAdmin.h"
 #include "platform/data/Connection.h"
 #include "platform/ui/MessageBox.h"
-#include "tsql/Sqlite.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,7 +14,6 @@
 #include <QTest>
 
 #include <cstdio>
-#include <sqlite3.h>
 
 using namespace maintenancetest;
 
@@ -32,34 +31,6 @@ int runChild(const QString &folder)
     std::fflush(stdout);
     QTest::mouseClick(window.cmdUpdate, Qt::LeftButton);
     return 0;
-}
-
-QString integrity(const QString &file)
-{
-    sqlite3 *db = nullptr;
-    QString out = QStringLiteral("cannot open");
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        tsql::registerFunctions(db);
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        else
-            out = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return out;
-}
-
-// History rows of the patient master, wherever they are: in the table or set aside.
-qint64 historyRows(Site &site)
-{
-    qint64 n = 0;
-    for (const char *table : {"tbhisMaster", "tbhisMaster_KeptRows"})
-        if (site.tableExists(QStringLiteral("Patient_Data"), QString::fromLatin1(table)))
-            n += site.rows(QStringLiteral("SELECT COUNT(*) FROM patient_data.dbo.") + QString::fromLatin1(table))
-                     .value(0).value(0).toLongLong();
-    return n;
 }
 
 // Rows in every history table and holding table, so that a row in either place counts once.
@@ -102,7 +73,7 @@ private slots:
         platform::ui::MessageBox::setResponder([&messages](const platform::ui::ShownMessage &m) { messages << m.text; });
         Site site;
         const QString folder = site.folder();
-        const qint64 historyBefore = historyRows(site);
+        const qint64 historyBefore = allHistoryRows(site);
 
         QProcess child;
         auto env = QProcessEnvironment::systemEnvironment();
@@ -122,7 +93,7 @@ private slots:
         for (const QString &file : QDir(folder).entryList({QStringLiteral("*.sqlite")}, QDir::Files))
             QCOMPARE(integrity(QDir(folder).filePath(file)), QStringLiteral("ok"));
         // Whatever the moment, every history row is in its table or set aside, never both.
-        QCOMPARE(historyRows(site), historyBefore);
+        QCOMPARE(allHistoryRows(site), historyBefore);
         qInfo("set aside: %s", qPrintable(holdingTables(site).join(QLatin1String(", "))));
 
         auto connection = platform::openConnection(folder);
@@ -130,7 +101,7 @@ private slots:
         runUpgrade(window);
         QCOMPARE(messages, QStringList());
         QCOMPARE(holdingTables(site), QStringList());
-        QCOMPARE(historyRows(site), historyBefore);
+        QCOMPARE(allHistoryRows(site), historyBefore);
         QVERIFY(site.tableExists(QStringLiteral("Patient_Data"), QStringLiteral("tbMasterHist")));
         QCOMPARE(site.columnType(QStringLiteral("Patient_Data"), QStringLiteral("tbhisMaster"), QStringLiteral("EditNum")),
                  QStringLiteral("int"));

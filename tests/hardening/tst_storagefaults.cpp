@@ -1,6 +1,7 @@
 // What the disk can do to the databases under a running engine: files damaged, cut short or
 // taken away, a folder that is not one, a writer killed half way. The engine must answer each
 // with its own error, keep serving what is still there, and leave nothing half written.
+#include "Integrity.h"
 #include "tsql/Session.h"
 
 #include <QDir>
@@ -11,9 +12,6 @@
 #include <csignal>
 #include <functional>
 #include <sys/stat.h>
-#include "tsql/Sqlite.h"
-
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,24 +34,6 @@ qint64 count(tsql::Session &session, const char *sql)
 {
     auto r = session.execute(sql);
     return r->next() ? r->value(0).asInteger() : -1;
-}
-
-QString integrity(const QString &file)
-{
-    sqlite3 *db = nullptr;
-    QString out = QStringLiteral("cannot open");
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        tsql::registerFunctions(db);
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK
-            && sqlite3_step(st) == SQLITE_ROW)
-            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        else
-            out = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return out;
 }
 
 std::unique_ptr<tsql::Session> makeSite(const QString &folder)
