@@ -1,75 +1,99 @@
 #pragma once
 // Public interface of the embedded Transact-SQL engine. Standard C++ and SQLite only: nothing
 // here may include Qt.
+//
+// A Session is one connection to a folder of databases. It runs batches as SQL Server runs
+// them: the whole batch is parsed before any of it runs, and what it produces (result sets, row
+// counts, messages) comes out one item at a time, in order, as SQL Server's token stream does.
+
+#include "tsql/Error.h"
+#include "tsql/Value.h"
 
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace tsql {
 
-// A date and time as SQL Server's datetime holds it (to the millisecond).
-struct DateTime {
-    int year = 1900, month = 1, day = 1;
-    int hour = 0, minute = 0, second = 0, millisecond = 0;
-    auto operator<=>(const DateTime &) const = default;
-};
-
-// One value of a result row. Text is UTF-8.
-class Value {
-public:
-    enum class Type { Null, Integer, Float, Text, DateTime };
-    Value() = default;
-    static Value integer(std::int64_t v);
-    static Value real(double v);
-    static Value text(std::string v);
-    static Value dateTime(const DateTime &v);
-
-    Type type() const;
-    bool isNull() const { return type() == Type::Null; }
-    std::int64_t asInteger() const;      // only when type() == Integer
-    double asFloat() const;              // only when type() == Float
-    const std::string &asText() const;   // only when type() == Text
-    const DateTime &asDateTime() const;  // only when type() == DateTime
-
-private:
-    std::variant<std::monostate, std::int64_t, double, std::string, DateTime> m_v;
-};
-
-// A failure, with SQL Server's message number, severity, state and text. what() is the text
-// alone: that is what the program shows as the provider's description.
-class Error : public std::runtime_error {
-public:
-    Error(int number, int severity, int state, const std::string &message)
-        : std::runtime_error(message), m_number(number), m_severity(severity), m_state(state) {}
-    int number() const { return m_number; }
-    int severity() const { return m_severity; }
-    int state() const { return m_state; }
-
-private:
-    int m_number, m_severity, m_state;
-};
-
 struct ColumnInfo {
-    std::string name;     // as the select list names it ("" for an unnamed expression)
-    std::string typeName; // the T-SQL type of the column: "varchar", "int", "datetime", ...
+    std::string name; // as the select list names it ("" for an unnamed expression)
+    SqlType type;     // the T-SQL type, with its length, precision and scale
+    bool nullable = true;
+    bool identity = false;
+    std::string table; // the base table a plain column reference comes from, if any
+
+    std::string typeName() const { return type.display(); } // "varchar(30)", "int", "decimal(5,2)"
 };
 
-// The outcome of one statement. A query yields a forward-only cursor; other statements yield
-// the number of rows they touched (-1 where SQL Server reports none, e.g. DDL).
+// One result set: a forward-only cursor.
 class Result {
 public:
     virtual ~Result() = default;
-    virtual bool hasRows() const = 0;                     // true for a statement that returns a result set
+    virtual bool hasRows() const = 0; // true for a statement that returns a result set
     virtual const std::vector<ColumnInfo> &columns() const = 0;
-    virtual bool next() = 0;                              // moves to the next row; false at the end
+    virtual bool next() = 0;                                  // moves to the next row; false at the end
     virtual const Value &value(std::size_t column) const = 0; // of the current row
-    virtual std::int64_t rowsAffected() const = 0;
+    virtual std::int64_t rowsAffected() const = 0;            // without a result set; -1 when none
+};
+
+// PRINT, RAISERROR, errors and SQL Server's informational messages ("Changed database
+// context to ...").
+struct Message {
+    int number = 0;
+    int severity = 0;
+    int state = 1;
+    int line = 0; // 1-based line of the batch
+    std::string text;
+    std::string procedure;
+    bool isError() const { return severity > 10; }
+};
+
+// A typed value handed to a batch from outside, as sp_executesql and the wire protocol's
+// remote procedure calls pass parameters. An output parameter's value is read back after the
+// batch has ended.
+struct Parameter {
+    std::string name; // with its @
+    SqlType type;
+    Value value;
+    bool output = false;
+};
+
+// A batch on its way: call next() until it returns false.
+class BatchRun {
+public:
+    enum class Item {
+        Rows,    // a result set: read it through rows() before the next call to next()
+        Done,    // a statement ended: count() rows affected or returned, -1 when it counts none
+        Message, // message(): an error, a PRINT, an informational message
+    };
+    virtual ~BatchRun() = default;
+    // Moves to the next item; unread rows of a result set are skipped. False at the end.
+    virtual bool next() = 0;
+    virtual Item item() const = 0;
+    virtual Result &rows() = 0;
+    virtual std::int64_t count() const = 0;
+    virtual const Message &message() const = 0;
+    // After the end: whether any error was raised, whether the batch was cancelled, what RETURN
+    // gave, and the output parameters.
+    virtual bool anyError() const = 0;
+    virtual bool cancelled() const = 0;
+    virtual int returnStatus() const = 0;
+    virtual const std::vector<Parameter> &outputs() const = 0;
+};
+
+struct SessionOptions {
+    std::string login = "dbo";        // SUSER_SNAME()
+    std::string hostName;             // HOST_NAME()
+    std::string applicationName;      // APP_NAME()
+    int spid = 51;                    // @@SPID
+};
+
+// What the engine made of one statement, for the benchmark and for troubleshooting.
+struct Explanation {
+    std::vector<std::string> sqlite; // the SQLite statements it runs
+    std::vector<std::string> plan;   // SQLite's query plan of the first, one line per step
 };
 
 class Session {
@@ -79,16 +103,26 @@ public:
     // Opens the databases in `folder`: every file "<Name>.sqlite" there is the database <Name>,
     // attached under that name. The folder must exist. `database` is the current database to
     // start in; empty means none yet (as for a folder that holds no database so far).
-    static std::unique_ptr<Session> open(const std::string &folder,
-                                         const std::string &database = "Patient_Data");
+    static std::unique_ptr<Session> open(const std::string &folder, const std::string &database = "Patient_Data",
+                                         const SessionOptions &options = {});
 
     // Runs exactly one statement (a trailing ';', blanks and comments allowed). Anything after
-    // the first statement is refused and nothing runs. Throws tsql::Error.
+    // the first statement is refused and nothing runs. Throws tsql::Error for the first error.
+    // This is the program's connection: one statement per call, so a value typed into a field
+    // can never start a second one.
     virtual std::unique_ptr<Result> execute(std::string_view statement) = 0;
 
-    // Splits a batch into its statements, for the command-line shell. Throws tsql::Error on a
-    // text that cannot be tokenized (e.g. an unclosed quotation mark).
-    static std::vector<std::string> splitStatements(std::string_view batch);
+    // Runs a whole batch as SQL Server does (the command-line shell and the wire protocol). A
+    // batch that does not parse raises its syntax error as the first item and runs nothing.
+    virtual std::unique_ptr<BatchRun> run(std::string_view batch, std::vector<Parameter> parameters = {}) = 0;
+
+    // Stops the running statement from another thread, as a client's attention does: the
+    // statement is undone and the batch ends.
+    virtual void cancel() = 0;
+    // A statement that runs longer than this is cancelled; 0 is no limit (the default).
+    virtual void setTimeout(int milliseconds) = 0;
+
+    virtual Explanation explain(std::string_view statement) = 0;
 
     virtual std::string currentDatabase() const = 0;
     virtual std::string folder() const = 0;

@@ -1,9 +1,7 @@
 #pragma once
-// T-SQL data types as the engine declares, stores and converts them. Storage: integers as
-// INTEGER, float/decimal/money as REAL, text as UTF-8 TEXT, date-times as TEXT
-// 'YYYY-MM-DD HH:MM:SS.fff' so that text order is time order.
-
-#include "tsql/Session.h"
+// T-SQL data types: what a column, a variable, a parameter or an expression is declared or
+// inferred as. The type decides how a value is stored in SQLite (see Storage.h), how it
+// converts, compares and prints; everything else in the engine asks this file.
 
 #include <cstdint>
 #include <optional>
@@ -12,59 +10,90 @@
 
 namespace tsql {
 
-enum class Base {
-    Unknown, // the type of NULL, or of something the engine does not type
-    Bit, TinyInt, SmallInt, Int, BigInt, Decimal, Money, Float, Real,
-    Char, VarChar, NChar, NVarChar, Text, NText,
-    DateTime, SmallDateTime, Date,
+enum class Base : std::uint8_t {
+    Null, // the type of a bare NULL: converts to anything
+    Bit, TinyInt, SmallInt, Int, BigInt,
+    Decimal, Numeric, SmallMoney, Money,
+    Real, Float,
+    Char, VarChar, Text, NChar, NVarChar, NText,
+    Binary, VarBinary, Image,
+    Date, Time, SmallDateTime, DateTime, DateTime2, DateTimeOffset,
+    UniqueIdentifier, SqlVariant,
 };
 
-enum class Category { Unknown, Integer, Number, Text, DateTime };
+enum class Category : std::uint8_t { Null, Integer, Exact, Approximate, Text, Binary, DateTime, Guid, Variant };
 
 struct SqlType {
-    Base base = Base::Unknown;
-    int length = 0;    // characters for text types; -1 is max; 0 means not given
-    int precision = 0; // decimal/numeric
-    int scale = 0;
+    Base base = Base::Null;
+    // Characters for char/varchar (one byte each in code page 1252), UTF-16 code units for
+    // nchar/nvarchar, bytes for binary/varbinary; -1 is (max); 0 for types without a length.
+    std::int32_t length = 0;
+    std::uint8_t precision = 0; // decimal/numeric: 1..38
+    std::uint8_t scale = 0;     // decimal/numeric: 0..precision; time/datetime2/datetimeoffset: 0..7
+
+    constexpr SqlType() = default;
+    constexpr SqlType(Base b, std::int32_t len = 0, std::uint8_t p = 0, std::uint8_t s = 0)
+        : base(b), length(len), precision(p), scale(s) {}
+
+    static SqlType decimal(int precision, int scale);
+    static SqlType varchar(int length) { return {Base::VarChar, length}; }
+    static SqlType nvarchar(int length) { return {Base::NVarChar, length}; }
 
     Category category() const;
+    bool isNull() const { return base == Base::Null; }
+    bool isInteger() const { return category() == Category::Integer; }
+    bool isDecimal() const { return base == Base::Decimal || base == Base::Numeric; }
+    bool isMoney() const { return base == Base::Money || base == Base::SmallMoney; }
+    bool isExact() const { return category() == Category::Exact; } // decimal, numeric, money
+    bool isNumeric() const; // integer, exact or approximate
     bool isText() const { return category() == Category::Text; }
+    bool isUnicode() const { return base == Base::NChar || base == Base::NVarChar || base == Base::NText; }
+    bool isBinary() const { return category() == Category::Binary; }
     bool isDateTime() const { return category() == Category::DateTime; }
-    bool isNumeric() const { return category() == Category::Integer || category() == Category::Number; }
-    // The name as SQL Server reports it in DATA_TYPE ("varchar", "int", ...).
+    bool isMax() const { return length == -1; }
+    bool isLob() const; // text, ntext, image and the (max) types
+    bool isFixedLength() const { return base == Base::Char || base == Base::NChar || base == Base::Binary; }
+    bool hasTime() const;  // date-time types that carry a time of day
+    bool hasDate() const;  // date-time types that carry a date
+
+    // The name as SQL Server reports it (DATA_TYPE, TYPE_NAME): "varchar", "int", "numeric".
     std::string name() const;
-    // The declared type stored in the SQLite schema; parseDeclared reads it back.
-    std::string declared() const;
-    // How SQL Server would print it in a definition: varchar(50), varchar(max), decimal(18,2).
+    // As SQL Server writes it in a definition or a message: varchar(50), varchar(max),
+    // decimal(18,2), datetime2(7), int.
     std::string display() const;
-    int maxLength() const; // text length limit; 0 when unlimited
+    // The declared type kept in the SQLite schema; parseDeclared reads it back. (max) is kept as
+    // (-1) because SQLite's type grammar takes only numbers in parentheses.
+    std::string declared() const;
+    // Precision of the decimal a value of this type converts to without loss (int -> 10,
+    // bigint -> 19, money -> 19 with scale 4); 0 for types that are not exact numbers.
+    SqlType asDecimal() const;
+    // Maximum characters of text types (8000 for varchar(max) conversions is the caller's
+    // business): 0 when unlimited or not a text type.
+    int maxLength() const;
+    // Bytes SQL Server stores for one value (max_length of sys.columns): -1 for (max).
+    int storageBytes() const;
+
+    // A compact number for passing a type into the SQLite functions of the engine.
+    std::int64_t code() const;
+    static SqlType fromCode(std::int64_t code);
+
+    bool operator==(const SqlType &o) const = default;
 };
 
-// Looks a type name up ("varchar", "integer", "numeric", ...); nullopt for an unknown name.
+// Looks a type name up as SQL Server spells it ("varchar", "integer", "numeric", "dec",
+// "character varying", ...); nullopt for an unknown name.
 std::optional<Base> baseFromName(std::string_view name);
 SqlType parseDeclared(std::string_view declared);
 
-// Date-time text forms.
-std::string formatStorage(const DateTime &dt);            // 'YYYY-MM-DD HH:MM:SS.fff'
-std::optional<DateTime> parseStorage(std::string_view text); // exactly the storage form
-// Text to date-time as SQL Server reads a string literal: mm/dd/yyyy, yyyy-mm-dd, yyyymmdd,
-// with an optional time of day. Throws 241 for a text that is no date, 242 when out of range.
-DateTime textToDateTime(std::string_view text, int style = 0);
-std::string formatStyle(const DateTime &dt, int style);    // CONVERT(varchar, dt, style)
-DateTime addDays(const DateTime &dt, std::int64_t days);
-DateTime now();
-
-// Text with the integer / float reading of SQL Server; nullopt when the text is no number.
-std::optional<std::int64_t> parseInteger(std::string_view text, bool &overflow);
-std::optional<double> parseFloat(std::string_view text);
-std::string formatFloat(double v);
-
-// Number of characters (code points) in UTF-8 text, and its first n characters.
-std::size_t utf8Length(std::string_view s);
-std::string utf8Left(std::string_view s, std::size_t n);
-std::string rtrimBlanks(std::string_view s);
+// SQL Server's data type precedence: the higher one wins when two types meet.
+int precedence(Base b);
+// The type two operands are converted to when they meet in a comparison, a CASE, a UNION or
+// COALESCE (not arithmetic, which has its own result types): the higher precedence, with
+// lengths, precisions and scales widened to hold both.
+SqlType commonType(const SqlType &a, const SqlType &b);
 
 std::string lower(std::string_view s);
+std::string upper(std::string_view s);
 bool iequals(std::string_view a, std::string_view b);
 
 } // namespace tsql

@@ -1,0 +1,178 @@
+#include "tsql/Errors.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tsql::err {
+
+namespace {
+
+struct Message {
+    int number;
+    int severity;
+    int state;
+    const char *text; // %s takes the next argument
+    Scope scope = Scope::Statement;
+};
+
+// Sorted by number. Texts as SQL Server words them (sys.messages, English).
+constexpr Message messages[] = {
+    {17, 16, 1, "SQL Server does not exist or access denied."},
+    {102, 15, 1, "Incorrect syntax near '%s'.", Scope::Compile},
+    {103, 15, 4, "The %s that starts with '%s' is too long. Maximum length is %s.", Scope::Compile},
+    {104, 16, 1, "ORDER BY items must appear in the select list if the statement contains a UNION, INTERSECT or EXCEPT operator.", Scope::Compile},
+    {105, 15, 1, "Unclosed quotation mark after the character string '%s'.", Scope::Compile},
+    {107, 16, 1, "The column prefix '%s' does not match with a table name or alias name used in the query.", Scope::Compile},
+    {108, 16, 1, "The ORDER BY position number %s is out of range of the number of items in the select list.", Scope::Compile},
+    {109, 15, 1, "There are more columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement.", Scope::Compile},
+    {110, 15, 1, "There are fewer columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement.", Scope::Compile},
+    {113, 15, 1, "Missing end comment mark '*/'.", Scope::Compile},
+    {120, 15, 1, "The select list for the INSERT statement contains fewer items than the insert list. The number of SELECT values must match the number of INSERT columns.", Scope::Compile},
+    {121, 15, 1, "The select list for the INSERT statement contains more items than the insert list. The number of SELECT values must match the number of INSERT columns.", Scope::Compile},
+    {131, 15, 2, "The size (%s) given to the %s '%s' exceeds the maximum allowed for any data type (%s).", Scope::Compile},
+    {134, 15, 1, "The variable name '%s' has already been declared. Variable names must be unique within a query batch or stored procedure.", Scope::Compile},
+    {137, 15, 2, "Must declare the scalar variable \"%s\".", Scope::Compile},
+    {145, 15, 1, "ORDER BY items must appear in the select list if SELECT DISTINCT is specified.", Scope::Compile},
+    {156, 15, 1, "Incorrect syntax near the keyword '%s'.", Scope::Compile},
+    {174, 15, 1, "The %s function requires %s argument(s).", Scope::Compile},
+    {189, 15, 1, "The %s function requires %s to %s arguments.", Scope::Compile},
+    {191, 15, 1, "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries.", Scope::Compile},
+    {195, 15, 10, "'%s' is not a recognized built-in function name.", Scope::Compile},
+    {205, 16, 1, "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an equal number of expressions in their target lists.", Scope::Compile},
+    {207, 16, 1, "Invalid column name '%s'.", Scope::Compile},
+    {208, 16, 1, "Invalid object name '%s'.", Scope::Compile},
+    {209, 16, 1, "Ambiguous column name '%s'.", Scope::Compile},
+    {213, 16, 1, "Column name or number of supplied values does not match table definition.", Scope::Compile},
+    {220, 16, 1, "Arithmetic overflow error for data type %s, value = %s."},
+    {226, 16, 6, "%s statement not allowed within multi-statement transaction."},
+    {241, 16, 1, "Conversion failed when converting date and/or time from character string.", Scope::Batch},
+    {242, 16, 3, "The conversion of a %s data type to a %s data type resulted in an out-of-range value.", Scope::Batch},
+    {245, 16, 1, "Conversion failed when converting the %s value '%s' to data type %s.", Scope::Batch},
+    {248, 16, 1, "The conversion of the %s value '%s' overflowed an %s column. Use a larger integer column.", Scope::Batch},
+    {263, 16, 1, "Must specify table to select from.", Scope::Compile},
+    {264, 16, 1, "The column name '%s' is specified more than once in the SET clause or column list of an INSERT. A column cannot be assigned more than one value in the same clause. Modify the clause to make sure that a column is updated only once. If this statement updates or inserts columns into a view, column aliasing can conceal these changes.", Scope::Compile},
+    {281, 16, 1, "%s is not a valid style number when converting from %s to a character string.", Scope::Batch},
+    {295, 16, 3, "Conversion failed when converting character string to smalldatetime data type.", Scope::Batch},
+    {402, 16, 1, "The data types %s and %s are incompatible in the %s operator.", Scope::Compile},
+    {403, 16, 1, "Invalid operator for data type. Operator equals %s, type equals %s.", Scope::Compile},
+    {515, 16, 2, "Cannot insert the value NULL into column '%s', table '%s'; column does not allow nulls. %s fails."},
+    {529, 16, 2, "Explicit conversion from data type %s to %s is not allowed.", Scope::Compile},
+    {544, 16, 1, "Cannot insert explicit value for identity column in table '%s' when IDENTITY_INSERT is set to OFF."},
+    {545, 16, 1, "Explicit value must be specified for identity column in table '%s' either when IDENTITY_INSERT is set to ON or when a replication user is inserting into a NOT FOR REPLICATION identity column."},
+    {701, 17, 123, "There is insufficient system memory in resource pool 'default' to run this query.", Scope::Batch},
+    {823, 24, 2, "The operating system returned an error to SQL Server during a read or write of the database.", Scope::Batch},
+    {824, 24, 2, "SQL Server detected a logical consistency-based I/O error.", Scope::Batch},
+    {911, 16, 1, "Database '%s' does not exist. Make sure that the name is entered correctly.", Scope::Compile},
+    {1038, 15, 5, "An object or column name is missing or empty. For SELECT INTO statements, verify each column has a name. For other statements, look for empty alias names. Aliases defined as \"\" or [] are not allowed. Change the alias to a valid name.", Scope::Compile},
+    {1088, 16, 12, "Cannot find the object \"%s\" because it does not exist or you do not have permissions."},
+    {1105, 17, 2, "Could not allocate space for object in database because the filegroup is full.", Scope::Batch},
+    {1222, 16, 51, "Lock request time out period exceeded."},
+    {1505, 16, 1, "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found for the object name '%s' and the index name '%s'. The duplicate key value is (%s)."},
+    {1801, 16, 3, "Database '%s' already exists. Choose a different database name."},
+    {1911, 16, 1, "Column name '%s' does not exist in the target table or view."},
+    {1913, 16, 1, "The operation failed because an index or statistics with name '%s' already exists on table '%s'."},
+    {2601, 14, 1, "Cannot insert duplicate key row in object '%s' with unique index '%s'. The duplicate key value is (%s)."},
+    {2627, 14, 1, "Violation of %s constraint '%s'. Cannot insert duplicate key in object '%s'. The duplicate key value is (%s)."},
+    {2628, 16, 1, "String or binary data would be truncated in table '%s', column '%s'. Truncated value: '%s'."},
+    {2705, 16, 4, "Column names in each table must be unique. Column name '%s' in table '%s' is specified more than once."},
+    {2714, 16, 6, "There is already an object named '%s' in the database."},
+    {2715, 16, 6, "Column, parameter, or variable #%s: Cannot find data type %s.", Scope::Compile},
+    {2744, 16, 2, "Multiple identity columns specified for table '%s'. Only one identity column per table is allowed."},
+    {2749, 16, 2, "Identity column '%s' must be of data type int, bigint, smallint, tinyint, or decimal or numeric with a scale of 0, and constrained to be nonnullable."},
+    {2760, 16, 1, "The specified schema name \"%s\" either does not exist or you do not have permission to use it."},
+    {3701, 11, 5, "Cannot drop the %s '%s', because it does not exist or you do not have permission."},
+    {3902, 16, 1, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {3903, 16, 1, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {3906, 16, 1, "Failed to update database \"%s\" because the database is read-only."},
+    {4060, 11, 1, "Cannot open database \"%s\" requested by the login. The login failed."},
+    {4104, 16, 1, "The multi-part identifier \"%s\" could not be bound.", Scope::Compile},
+    {4701, 16, 1, "Cannot find the object \"%s\" because it does not exist or you do not have permissions."},
+    {4901, 16, 1, "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT definition specified, or the column being added is an identity or timestamp column, or alternatively if none of the previous conditions are satisfied the table must be empty to allow addition of this column. Column '%s' cannot be added to non-empty table '%s' because it does not satisfy these conditions."},
+    {4902, 16, 1, "Cannot find the object \"%s\" because it does not exist or you do not have permissions."},
+    {4924, 16, 1, "ALTER TABLE ALTER COLUMN failed because column '%s' does not exist in table '%s'."},
+    {4928, 16, 1, "Cannot alter column '%s' because it is '%s'."},
+    {5074, 16, 1, "The %s '%s' is dependent on column '%s'."},
+    {5120, 16, 101, "Unable to open the physical file \"%s\". Operating system error 5: \"5(Access is denied.)\"."},
+    {8101, 16, 1, "An explicit value for the identity column in table '%s' can only be specified when a column list is used and IDENTITY_INSERT is ON."},
+    {8102, 16, 1, "Cannot update identity column '%s'."},
+    {8106, 16, 1, "Table '%s' does not have the identity property. Cannot perform SET operation."},
+    {8107, 16, 1, "IDENTITY_INSERT is already ON for table '%s'. Cannot perform SET operation for table '%s'."},
+    {8110, 16, 0, "Cannot add multiple PRIMARY KEY constraints to table '%s'."},
+    {8114, 16, 5, "Error converting data type %s to %s.", Scope::Batch},
+    {8115, 16, 2, "Arithmetic overflow error converting %s to data type %s."},
+    {8116, 16, 1, "Argument data type %s is invalid for argument %s of %s function.", Scope::Compile},
+    {8117, 16, 1, "Operand data type %s is invalid for %s operator.", Scope::Compile},
+    {8118, 16, 1, "Column '%s' is invalid in the select list because it is not contained in an aggregate function and there is no GROUP BY clause.", Scope::Compile},
+    {8119, 16, 1, "Column '%s' is invalid in the HAVING clause because it is not contained in an aggregate function and there is no GROUP BY clause.", Scope::Compile},
+    {8120, 16, 1, "Column '%s' is invalid in the select list because it is not contained in either an aggregate function or the GROUP BY clause.", Scope::Compile},
+    {8121, 16, 1, "Column '%s' is invalid in the HAVING clause because it is not contained in either an aggregate function or the GROUP BY clause.", Scope::Compile},
+    {8134, 16, 1, "Divide by zero error encountered."},
+    {8152, 16, 14, "String or binary data would be truncated."},
+    {40517, 16, 1, "Keyword or statement option '%s' is not supported in this version of SQL Server.", Scope::Compile},
+    {50000, 16, 1, "%s"},
+};
+
+constexpr bool sorted()
+{
+    for (std::size_t i = 1; i < std::size(messages); ++i)
+        if (messages[i - 1].number >= messages[i].number)
+            return false;
+    return true;
+}
+static_assert(sorted(), "the catalogue is looked up by binary search");
+
+const Message *find(int number)
+{
+    const auto it = std::lower_bound(std::begin(messages), std::end(messages), number,
+                                     [](const Message &m, int n) { return m.number < n; });
+    return it != std::end(messages) && it->number == number ? it : nullptr;
+}
+
+std::string fill(const char *text, std::initializer_list<std::string_view> args)
+{
+    std::string out;
+    auto next = args.begin();
+    for (const char *p = text; *p; ++p) {
+        if (p[0] == '%' && p[1] == 's') {
+            if (next != args.end())
+                out += *next++;
+            ++p;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+Error make(int number, std::initializer_list<std::string_view> args)
+{
+    const Message *m = find(number);
+    if (!m)
+        return internal("message " + std::to_string(number) + " is missing from the catalogue");
+    return Error(number, m->severity, m->state, fill(m->text, args));
+}
+
+Error withState(const Error &e, int state)
+{
+    return Error(e.number(), e.severity(), state, e.what(), e.line());
+}
+
+Scope scopeOf(int number)
+{
+    const Message *m = find(number);
+    return m ? m->scope : Scope::Statement;
+}
+
+Error internal(std::string_view what)
+{
+    return Error(50000, 16, 1, "The embedded database engine failed: " + std::string(what) + ".");
+}
+
+Error outOfMemory()
+{
+    return make(701);
+}
+
+} // namespace tsql::err
