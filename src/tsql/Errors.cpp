@@ -57,6 +57,8 @@ constexpr Message messages[] = {
     {403, 16, 1, "Invalid operator for data type. Operator equals %s, type equals %s.", Scope::Compile},
     {515, 16, 2, "Cannot insert the value NULL into column '%s', table '%s'; column does not allow nulls. %s fails."},
     {529, 16, 2, "Explicit conversion from data type %s to %s is not allowed.", Scope::Compile},
+    {536, 16, 1, "Invalid length parameter passed to the %s function."},
+    {537, 16, 3, "Invalid length parameter passed to the LEFT or SUBSTRING function."},
     {544, 16, 1, "Cannot insert explicit value for identity column in table '%s' when IDENTITY_INSERT is set to OFF."},
     {545, 16, 1, "Explicit value must be specified for identity column in table '%s' either when IDENTITY_INSERT is set to ON or when a replication user is inserting into a NOT FOR REPLICATION identity column."},
     {701, 17, 123, "There is insufficient system memory in resource pool 'default' to run this query.", Scope::Batch},
