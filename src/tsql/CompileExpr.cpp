@@ -186,7 +186,7 @@ std::string Compiler::convert(const Bound &e, const SqlType &to, int style, bool
         return e.sql;
     conv::check(from, to, explicitly);
     // Conversions that leave the stored form as it is cost nothing.
-    if (from.base == to.base && style == 0) {
+    if (from.base == to.base && style == dt::DefaultStyle) {
         if (from.isText() || from.isBinary()) {
             if (to.length == -1 || (from.length != -1 && to.length >= from.length && !to.isFixedLength()))
                 return e.sql;
@@ -681,7 +681,7 @@ Bound Compiler::cast(const Cast &c)
     if ((to.isText() || to.isBinary()) && to.length == 0 && to.base != Base::Text && to.base != Base::NText &&
         to.base != Base::Image)
         to.length = 30;
-    int style = 0;
+    int style = dt::DefaultStyle;
     if (c.style) {
         if (c.style->kind != Expr::Kind::Literal || c.style->as<Literal>().type != Literal::Type::Number)
             throw err::make(102, ",").atLine(c.line);
@@ -701,7 +701,7 @@ Bound Compiler::cast(const Cast &c)
     }
     r.sql = std::string(c.tryCast ? "tsql_trycast(" : "tsql_cast(") + v.sql + ", " + code(v.type) + ", " + code(to) +
             ", " + std::to_string(style) + ")";
-    if (!c.tryCast && style == 0) {
+    if (!c.tryCast && style == dt::DefaultStyle) {
         Bound same = v;
         const std::string plain = convert(v, to, 0, true);
         if (plain == v.sql)

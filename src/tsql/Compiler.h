@@ -105,7 +105,7 @@ public:
     // ---- shared by the compile stages ----
     Bound expr(const ast::Expr &e);
     Bound condition(const ast::Expr &e); // a search condition: yields 1, 0 or NULL
-    std::string convert(const Bound &e, const SqlType &to, int style = 0, bool explicitly = false);
+    std::string convert(const Bound &e, const SqlType &to, int style = -1, bool explicitly = false);
     std::string param(Param p);            // "?N"
     std::string constant(const Value &v);  // a value the compiler fixed: a parameter, or inline SQL
     std::string literalSql(const ast::Literal &l, SqlType &type);

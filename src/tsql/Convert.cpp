@@ -129,13 +129,12 @@ Value toTextType(const Value &v, const SqlType &to, int style)
     case Value::Type::Integer:
     case Value::Type::Float:
     case Value::Type::Decimal: {
-        s = num::toText(v, style);
+        s = num::toText(v, style < 0 ? 0 : style);
         const int max = to.maxLength();
         if (max > 0 && lengthIn(s, to) > static_cast<std::size_t>(max)) {
-            // Integers become '*' in char and varchar; everything else fails.
-            if (from.isInteger() && !to.isUnicode())
+            if (num::tooLongGivesStar(from, to))
                 return Value::text("*", to);
-            throw err::make(8115, "expression", to.name());
+            throw num::textOverflow(v, to);
         }
         return cutText(std::move(s), to);
     }
@@ -191,29 +190,20 @@ Value toDateType(const Value &v, const SqlType &to, int style, const dt::Setting
 {
     switch (v.type()) {
     case Value::Type::Text:
-        return Value::dateTime(dt::parse(v.asText(), to, style, settings), to);
-    case Value::Type::DateTime: {
-        DateTime d = v.asDateTime();
-        const SqlType &from = v.sqlType();
-        if (from.base == Base::Time && to.hasDate()) {
-            d.year = 1900;
-            d.month = 1;
-            d.day = 1;
-        }
-        if (from.base == Base::Date && to.hasTime()) {
-            d.hour = d.minute = d.second = d.millisecond = d.subMillisecond = 0;
-        }
-        if (from.base == Base::DateTimeOffset && to.base != Base::DateTimeOffset)
-            d.offsetMinutes = 0;
-        if (to.base == Base::DateTimeOffset && from.base != Base::DateTimeOffset)
-            d.offsetMinutes = 0;
-        return Value::dateTime(dt::normalize(d, to), to);
-    }
+        return Value::dateTime(dt::parse(v.asText(), to, style < 0 ? 0 : style, settings, v.sqlType()), to);
+    case Value::Type::DateTime:
+        return Value::dateTime(dt::convert(v.asDateTime(), v.sqlType(), to, style), to);
     case Value::Type::Integer:
+        if (!dt::convertsWithNumbers(to))
+            throw err::make(529, v.sqlType().name(), to.name());
         return Value::dateTime(dt::fromDays(static_cast<double>(v.asInteger()), to), to);
     case Value::Type::Float:
+        if (!dt::convertsWithNumbers(to))
+            throw err::make(529, v.sqlType().name(), to.name());
         return Value::dateTime(dt::fromDays(v.asFloat(), to), to);
     case Value::Type::Decimal:
+        if (!dt::convertsWithNumbers(to))
+            throw err::make(529, v.sqlType().name(), to.name());
         return Value::dateTime(dt::fromDays(v.asDecimal().toDouble(), to), to);
     default:
         throw err::make(529, v.sqlType().name(), to.name());
@@ -225,23 +215,9 @@ Value toNumberType(const Value &v, const SqlType &to, const dt::Settings &)
     const SqlType &from = v.sqlType();
     switch (v.type()) {
     case Value::Type::Integer:
-        if (to.isInteger())
-            return Value::integer(to.base == Base::Bit ? (v.asInteger() != 0) : num::toInteger(v.asInteger(), to), to);
-        if (to.isExact())
-            return Value::decimal(num::toDecimal(v.asInteger(), to), to);
-        return Value::real(num::toFloat(num::toDecimal(v.asInteger(), SqlType::decimal(19, 0)), to), to);
     case Value::Type::Decimal:
-        if (to.isInteger())
-            return Value::integer(to.base == Base::Bit ? (v.asDecimal().unscaled != 0) : num::toInteger(v.asDecimal(), to), to);
-        if (to.isExact())
-            return Value::decimal(num::toDecimal(v.asDecimal(), to), to);
-        return Value::real(num::toFloat(v.asDecimal(), to), to);
     case Value::Type::Float:
-        if (to.isInteger())
-            return Value::integer(to.base == Base::Bit ? (v.asFloat() != 0) : num::toInteger(v.asFloat(), to), to);
-        if (to.isExact())
-            return Value::decimal(num::toDecimal(v.asFloat(), to), to);
-        return Value::real(to.base == Base::Real ? static_cast<double>(static_cast<float>(v.asFloat())) : v.asFloat(), to);
+        return num::convert(v, to);
     case Value::Type::Text: {
         const std::string &s = v.asText();
         if (to.base == Base::Bit) {
@@ -261,9 +237,9 @@ Value toNumberType(const Value &v, const SqlType &to, const dt::Settings &)
         return Value::real(num::parseFloat(s, to, from), to);
     }
     case Value::Type::DateTime: {
-        if (isDateOnlyOrNew(from.base))
+        if (!dt::convertsWithNumbers(from))
             throw err::make(529, from.name(), to.name());
-        const double days = dt::toDays(v.asDateTime());
+        const double days = dt::toDays(v.asDateTime(), from);
         if (to.isApproximate())
             return Value::real(days, to);
         if (to.isInteger()) // datetime to int rounds to the nearest day
@@ -441,7 +417,7 @@ Value forColumn(const Value &v, const SqlType &to, const std::string &table, con
         return Value::null(to);
     if (to.isText() && to.maxLength() > 0) {
         // Whole first: too long is an error here, not a cut.
-        Value whole = convert(v, SqlType{to.isUnicode() ? Base::NVarChar : Base::VarChar, -1}, 0, settings);
+        Value whole = convert(v, SqlType{to.isUnicode() ? Base::NVarChar : Base::VarChar, -1}, dt::DefaultStyle, settings);
         const std::string &s = whole.asText();
         const auto max = static_cast<std::size_t>(to.maxLength());
         if (lengthIn(s, to) > max) {
@@ -449,15 +425,15 @@ Value forColumn(const Value &v, const SqlType &to, const std::string &table, con
             if (s.find_first_not_of(' ', cut.size()) != std::string::npos)
                 throw err::make(2628, table, column, cut);
         }
-        return convert(whole, to, 0, settings);
+        return convert(whole, to, dt::DefaultStyle, settings);
     }
     if (to.isBinary() && to.maxLength() > 0) {
-        Value whole = convert(v, SqlType{Base::VarBinary, -1}, 0, settings);
+        Value whole = convert(v, SqlType{Base::VarBinary, -1}, dt::DefaultStyle, settings);
         if (whole.asText().size() > static_cast<std::size_t>(to.length))
             throw err::make(2628, table, column, hex(whole.asText().substr(0, static_cast<std::size_t>(to.length)), true));
-        return convert(whole, to, 0, settings);
+        return convert(whole, to, dt::DefaultStyle, settings);
     }
-    return convert(v, to, 0, settings);
+    return convert(v, to, dt::DefaultStyle, settings);
 }
 
 } // namespace tsql::conv

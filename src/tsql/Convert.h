@@ -14,14 +14,15 @@ Allowed allowed(const SqlType &from, const SqlType &to);
 // conversion, 206 ("Operand type clash: x is incompatible with y") / 257.
 void check(const SqlType &from, const SqlType &to, bool explicitly);
 
-// Converts v to type `to`. `style` is CONVERT's third argument (0 without one). Text longer
+// Converts v to type `to`. `style` is CONVERT's third argument, dt::DefaultStyle without one
+// (CAST: datetime2 prints "2020-01-01 00:00:00.0000000", not style 0's form). Text longer
 // than a text target is cut (CAST's rule; storing into a column checks first); a number too
 // long for a char target gives '*' or 8115 as SQL Server's "truncating and rounding" table
 // says.
-Value convert(const Value &v, const SqlType &to, int style = 0, const dt::Settings &settings = {});
+Value convert(const Value &v, const SqlType &to, int style = dt::DefaultStyle, const dt::Settings &settings = {});
 // TRY_CAST / TRY_CONVERT: NULL instead of a conversion error (a conversion that is never
 // allowed still raises 529).
-Value tryConvert(const Value &v, const SqlType &to, int style = 0, const dt::Settings &settings = {});
+Value tryConvert(const Value &v, const SqlType &to, int style = dt::DefaultStyle, const dt::Settings &settings = {});
 
 // The text of a value of any type as CAST(v AS nvarchar(max)) gives it.
 std::string toText(const Value &v);

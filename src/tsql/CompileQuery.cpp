@@ -1,0 +1,718 @@
+// Queries: SELECT with its FROM, WHERE, GROUP BY, HAVING, select list, ORDER BY, TOP and
+// OFFSET/FETCH; set operators; common table expressions; the checks SQL Server makes before
+// running a query (8120, 145, 104 and the like).
+
+#include "tsql/Compiler.h"
+
+#include "tsql/Errors.h"
+#include "tsql/Parser.h"
+
+namespace tsql {
+
+using namespace ast;
+using sqlite::quoteName;
+
+namespace {
+
+// Whether an expression holds an aggregate of this query (not of a subquery, not a window).
+bool hasAggregate(const Expr &e)
+{
+    switch (e.kind) {
+    case Expr::Kind::Function: {
+        const auto &f = e.as<Function>();
+        if (f.over)
+            return false;
+        for (const char *a : {"count", "count_big", "sum", "avg", "min", "max", "stdev", "stdevp", "var", "varp",
+                              "string_agg", "checksum_agg", "grouping", "grouping_id"})
+            if (f.name == a)
+                return true;
+        for (const auto &a : f.args)
+            if (hasAggregate(*a))
+                return true;
+        return false;
+    }
+    case Expr::Kind::Unary: return hasAggregate(*e.as<Unary>().operand);
+    case Expr::Kind::Binary: return hasAggregate(*e.as<Binary>().left) || hasAggregate(*e.as<Binary>().right);
+    case Expr::Kind::Like: return hasAggregate(*e.as<Like>().value) || hasAggregate(*e.as<Like>().pattern);
+    case Expr::Kind::Between:
+        return hasAggregate(*e.as<Between>().value) || hasAggregate(*e.as<Between>().low) ||
+               hasAggregate(*e.as<Between>().high);
+    case Expr::Kind::In: {
+        const auto &in = e.as<In>();
+        if (hasAggregate(*in.value))
+            return true;
+        for (const auto &x : in.list)
+            if (hasAggregate(*x))
+                return true;
+        return false;
+    }
+    case Expr::Kind::IsNull: return hasAggregate(*e.as<IsNull>().value);
+    case Expr::Kind::Cast: return hasAggregate(*e.as<Cast>().value);
+    case Expr::Kind::Collate: return hasAggregate(*e.as<Collate>().value);
+    case Expr::Kind::Case: {
+        const auto &c = e.as<Case>();
+        if (c.operand && hasAggregate(*c.operand))
+            return true;
+        for (const auto &[w, t] : c.whens)
+            if (hasAggregate(*w) || hasAggregate(*t))
+                return true;
+        return c.elseValue && hasAggregate(*c.elseValue);
+    }
+    case Expr::Kind::Quantified: return hasAggregate(*e.as<Quantified>().value);
+    default: return false;
+    }
+}
+
+std::string collated(const Bound &b)
+{
+    return b.type.isText() ? b.sql + " COLLATE TSQL" : b.sql;
+}
+
+std::string outputName(const SelectItem &item)
+{
+    if (!item.alias.empty())
+        return item.alias;
+    if (item.expr->kind == Expr::Kind::Column)
+        return item.expr->as<Column>().parts.back();
+    return {};
+}
+
+} // namespace
+
+TablePtr Compiler::targetTable(const ObjectName &n, int errorNumber)
+{
+    if (!n.name.empty() && n.name[0] == '@') {
+        auto info = m_variables ? m_variables(n.name) : std::nullopt;
+        if (!info || !info->isTable)
+            throw err::make(1087, n.name);
+        TablePtr t = m_catalog.load("temp", info->table);
+        if (!t)
+            throw err::make(1087, n.name);
+        return t;
+    }
+    TablePtr t = m_catalog.find(n, m_database);
+    if (!t || t->kind == Table::Kind::System) {
+        if (errorNumber == 208 && !n.database.empty() && !m_catalog.findDatabase(n.database))
+            throw err::make(208, n.written);
+        throw err::make(errorNumber, n.written);
+    }
+    return t;
+}
+
+Source Compiler::source(const NamedTable &n)
+{
+    Source s;
+    s.name = n.name;
+    s.aliased = !n.alias.empty();
+    s.alias = s.aliased ? n.alias : n.name.name;
+    s.sqlAlias = newAlias();
+    auto addColumns = [&](const std::vector<SourceColumn> &cols) {
+        for (const SourceColumn &c : cols) {
+            SourceColumn x = c;
+            x.sql = s.sqlAlias + "." + c.sql;
+            s.columns.push_back(std::move(x));
+        }
+    };
+    // A CTE of the statement hides a table of the same name.
+    if (n.name.database.empty() && n.name.schema.empty()) {
+        if (auto it = m_ctes.find(lower(n.name.name)); it != m_ctes.end()) {
+            CteDef &def = it->second;
+            if (!def.compiled && !def.compiling) {
+                def.compiling = true;
+                std::vector<OutputColumn> cols;
+                Scope cteScope;
+                std::string sql = within(cteScope, [&] { return subquery(*def.cte->query, cols); });
+                (void)sql;
+            }
+            for (const SourceColumn &c : def.columns) {
+                SourceColumn x = c;
+                x.sql = s.sqlAlias + "." + c.sql;
+                s.columns.push_back(std::move(x));
+            }
+            s.table = nullptr;
+            s.name.written = n.name.name;
+            m_scope->sources.push_back(s);
+            return s;
+        }
+    }
+    TablePtr t = targetTable(n.name, 208);
+    s.table = t;
+    if (t->kind == Table::Kind::Variable)
+        s.alias = s.aliased ? n.alias : n.name.name;
+    std::vector<SourceColumn> cols;
+    for (const Column &c : t->columns) {
+        SourceColumn sc;
+        sc.name = c.name;
+        sc.type = c.type;
+        sc.nullable = c.nullable;
+        sc.sql = quoteName(c.name);
+        sc.identity = c.identity;
+        sc.baseTable = t->name;
+        cols.push_back(std::move(sc));
+    }
+    if (t->kind == Table::Kind::View) {
+        // A view is its query, compiled in its own database, where its names resolve.
+        ast::Batch parsed;
+        const std::string text = t->viewText;
+        const std::vector<Token> tokens = tokenize(text);
+        Parser p(text, tokens);
+        auto stmt = p.statement();
+        if (stmt->kind != Statement::Kind::Select)
+            throw err::internal("a view that is no query");
+        Compiler inner(m_catalog, t->database, nullptr, CompileOptions{true, m_options.inlineConstants});
+        inner.m_aliases = m_aliases + 1000;
+        std::vector<OutputColumn> out;
+        const std::string sql = inner.subquery(*stmt->as<SelectStatement>().query, out);
+        m_aliases = inner.m_aliases + 1;
+        for (Param &p2 : inner.params())
+            m_params.push_back(p2);
+        // The view's parameters are numbered after ours: renumber them into this statement.
+        std::string renumbered;
+        const std::size_t base = m_params.size() - inner.params().size();
+        for (std::size_t i = 0; i < sql.size(); ++i) {
+            if (sql[i] == '?') {
+                std::size_t j = i + 1;
+                while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
+                    ++j;
+                renumbered += "?" + std::to_string(std::stoul(sql.substr(i + 1, j - i - 1)) + base);
+                i = j - 1;
+            } else {
+                renumbered += sql[i];
+            }
+        }
+        s.table = t;
+        s.columns.clear();
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            SourceColumn sc;
+            sc.name = i < t->columns.size() ? t->columns[i].name : out[i].name;
+            sc.type = out[i].type;
+            sc.nullable = out[i].nullable;
+            sc.sql = s.sqlAlias + ".c" + std::to_string(i);
+            s.columns.push_back(std::move(sc));
+        }
+        s.name.written = "(" + renumbered + ")";
+        m_scope->sources.push_back(s);
+        return s;
+    }
+    addColumns(cols);
+    m_scope->sources.push_back(s);
+    return s;
+}
+
+std::string Compiler::subquery(const Query &q, std::vector<OutputColumn> &columns)
+{
+    Scope inner;
+    return within(inner, [&] {
+        Compiled c = compileQuery(q, false);
+        columns = c.columns;
+        return c.sql;
+    });
+}
+
+class QueryCompiler {
+public:
+    explicit QueryCompiler(Compiler &c) : m_c(c) {}
+
+    std::string from(const TableRef &r)
+    {
+        switch (r.kind) {
+        case TableRef::Kind::Named: {
+            const auto &n = r.as<NamedTable>();
+            Source s = m_c.source(n);
+            if (s.table && s.table->kind == Table::Kind::View)
+                return s.name.written + " AS " + s.sqlAlias;
+            if (s.table && s.table->kind == Table::Kind::System)
+                return s.table->systemSql + " AS " + s.sqlAlias;
+            if (!s.table) {
+                auto it = m_c.m_ctes.find(lower(n.name.name));
+                return it->second.sqlName + " AS " + s.sqlAlias;
+            }
+            return s.table->sqlName() + " AS " + s.sqlAlias;
+        }
+        case TableRef::Kind::Derived: {
+            const auto &d = r.as<DerivedTable>();
+            std::vector<OutputColumn> cols;
+            const std::string sql = m_c.subquery(*d.query, cols);
+            return derived(sql, cols, d.alias, d.columnAliases, d.line);
+        }
+        case TableRef::Kind::Values: {
+            const auto &v = r.as<ValuesTable>();
+            const std::size_t width = v.rows.front().size();
+            std::vector<std::vector<Bound>> rows;
+            for (const auto &row : v.rows) {
+                if (row.size() != width)
+                    throw err::make(10709).atLine(v.line);
+                std::vector<Bound> b;
+                for (const auto &e : row)
+                    b.push_back(m_c.expr(*e));
+                rows.push_back(std::move(b));
+            }
+            std::vector<OutputColumn> cols(width);
+            for (std::size_t i = 0; i < width; ++i) {
+                std::vector<Bound> column;
+                for (const auto &row : rows)
+                    column.push_back(row[i]);
+                cols[i].type = m_c.unionType(column, "VALUES");
+                if (cols[i].type.isNull())
+                    cols[i].type = SqlType{Base::Int};
+            }
+            std::string sql;
+            for (std::size_t r2 = 0; r2 < rows.size(); ++r2) {
+                sql += r2 ? " UNION ALL SELECT " : "SELECT ";
+                for (std::size_t i = 0; i < width; ++i)
+                    sql += (i ? ", " : "") + m_c.convert(rows[r2][i], cols[i].type) + " AS c" + std::to_string(i);
+            }
+            return derived(sql, cols, v.alias, v.columnAliases, v.line);
+        }
+        case TableRef::Kind::Join: {
+            const auto &j = r.as<Join>();
+            const std::string left = from(*j.left);
+            const std::size_t before = m_c.scope().sources.size();
+            const std::string right = from(*j.right);
+            if (j.type == Join::Type::CrossApply || j.type == Join::Type::OuterApply) {
+                return left + (j.type == Join::Type::CrossApply ? " CROSS JOIN " : " LEFT JOIN ") + right +
+                       (j.type == Join::Type::OuterApply ? " ON 1" : "");
+            }
+            if (j.type == Join::Type::Left || j.type == Join::Type::Full)
+                for (std::size_t i = before; i < m_c.scope().sources.size(); ++i)
+                    for (auto &c : m_c.scope().sources[i].columns)
+                        c.nullable = true;
+            if (j.type == Join::Type::Right || j.type == Join::Type::Full)
+                for (std::size_t i = 0; i < before; ++i)
+                    for (auto &c : m_c.scope().sources[i].columns)
+                        c.nullable = true;
+            if (j.type == Join::Type::Cross)
+                return left + " CROSS JOIN " + right;
+            const Bound on = m_c.condition(*j.on);
+            if (on.aggregate)
+                throw err::make(147).atLine(j.line);
+            const char *kw = j.type == Join::Type::Inner ? " JOIN " : j.type == Join::Type::Left ? " LEFT JOIN "
+                             : j.type == Join::Type::Right ? " RIGHT JOIN " : " FULL JOIN ";
+            return left + kw + right + " ON " + on.sql;
+        }
+        case TableRef::Kind::Function:
+            throw err::make(40517, upper(r.as<FunctionTable>().call->name)).atLine(r.line);
+        }
+        return {};
+    }
+
+    std::string derived(const std::string &sql, const std::vector<OutputColumn> &cols, const std::string &alias,
+                        const std::vector<std::string> &names, int line)
+    {
+        Source s;
+        s.alias = alias;
+        s.aliased = true;
+        s.sqlAlias = m_c.newAlias();
+        if (!names.empty() && names.size() != cols.size())
+            throw err::make(8158, alias).atLine(line);
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            SourceColumn sc;
+            sc.name = names.empty() ? cols[i].name : names[i];
+            if (sc.name.empty())
+                throw err::make(8155, std::to_string(i + 1), alias).atLine(line);
+            for (const auto &other : s.columns)
+                if (iequals(other.name, sc.name))
+                    throw err::make(8156, sc.name, alias).atLine(line);
+            sc.type = cols[i].type;
+            sc.nullable = cols[i].nullable;
+            sc.sql = s.sqlAlias + ".c" + std::to_string(i);
+            s.columns.push_back(std::move(sc));
+        }
+        m_c.scope().sources.push_back(s);
+        return "(" + sql + ") AS " + s.sqlAlias;
+    }
+
+    Compiler::Compiled spec(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top)
+    {
+        Compiler::Compiled out;
+        std::string fromSql;
+        for (std::size_t i = 0; i < q.from.size(); ++i)
+            fromSql += (i ? ", " : "") + from(*q.from[i]);
+        Scope &scope = m_c.scope();
+        std::string where;
+        if (q.where) {
+            const Bound w = m_c.condition(*q.where);
+            if (w.aggregate)
+                throw err::make(147).atLine(q.where->line);
+            if (w.window)
+                throw err::make(4108, "window").atLine(q.where->line);
+            where = " WHERE " + w.sql;
+        }
+        // GROUP BY, compiled first: the select list's columns must be among its expressions.
+        std::string group;
+        const bool explicitGroup = !q.groupBy.empty();
+        if (explicitGroup) {
+            if (q.groupBy.kind != GroupBy::Kind::Plain)
+                throw err::make(40517, "GROUP BY ROLLUP, CUBE or GROUPING SETS").atLine(q.line);
+            for (std::size_t i = 0; i < q.groupBy.items.size(); ++i) {
+                const Bound g = m_c.expr(*q.groupBy.items[i]);
+                if (g.aggregate)
+                    throw err::make(144).atLine(q.line);
+                scope.groupSql.insert(g.sql);
+                group += (i ? ", " : "") + collated(g);
+            }
+        }
+        bool anyAggregate = false;
+        for (const SelectItem &item : q.items)
+            anyAggregate = anyAggregate || (item.expr->kind != Expr::Kind::Star && hasAggregate(*item.expr));
+        anyAggregate = anyAggregate || (q.having && hasAggregate(*q.having));
+        if (order)
+            for (const OrderItem &o : *order)
+                anyAggregate = anyAggregate || hasAggregate(*o.expr);
+        scope.grouped = explicitGroup || anyAggregate || q.having;
+        // The select list.
+        std::string list;
+        bool assigns = false, retrieves = false;
+        for (const SelectItem &item : q.items) {
+            if (item.expr->kind == Expr::Kind::Star) {
+                star(item.expr->as<Star>(), out, list);
+                retrieves = true;
+                continue;
+            }
+            Bound b = m_c.expr(*item.expr);
+            if (!b.ungrouped.empty())
+                throw err::make(explicitGroup ? 8120 : 8118, b.ungrouped.front()).atLine(item.expr->line);
+            OutputColumn o;
+            o.name = outputName(item);
+            o.type = b.type.isNull() ? SqlType{Base::Int} : b.type;
+            o.nullable = b.nullable;
+            if (b.plainColumn && item.alias.empty()) {
+                o.identity = b.identity;
+                o.table = b.tableName;
+                o.column = b.columnName;
+            }
+            if (!item.assignVariable.empty()) {
+                assigns = true;
+                out.assignTo.push_back(item.assignVariable);
+                out.assignOps.push_back(item.assignOp);
+            } else {
+                retrieves = true;
+            }
+            std::string sql = q.distinct ? collated(b) : b.sql;
+            list += (list.empty() ? "" : ", ") + sql + " AS c" + std::to_string(out.columns.size());
+            out.columns.push_back(o);
+            out.items.push_back(b);
+        }
+        if (assigns && retrieves)
+            throw err::make(141).atLine(q.line);
+        std::string having;
+        if (q.having) {
+            const Bound h = m_c.condition(*q.having);
+            if (!h.ungrouped.empty())
+                throw err::make(explicitGroup ? 8121 : 8119, h.ungrouped.front()).atLine(q.having->line);
+            having = " HAVING " + h.sql;
+        }
+        std::string sql = std::string("SELECT ") + (q.distinct ? "DISTINCT " : "") + list;
+        if (!fromSql.empty())
+            sql += " FROM " + fromSql;
+        sql += where;
+        if (!group.empty())
+            sql += " GROUP BY " + group;
+        else if (scope.grouped && fromSql.empty())
+            ; // an aggregate without FROM is one group already
+        sql += having;
+        std::string orderSql;
+        if (order && !order->empty())
+            orderSql = orderBy(*order, out, q.distinct, explicitGroup || scope.grouped);
+        out.singleTable = q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named && !scope.grouped &&
+                          !q.distinct && !(scope.sources.size() != 1);
+        out.sql = applyTop(sql, orderSql, top);
+        return out;
+    }
+
+    void star(const Star &s, Compiler::Compiled &out, std::string &list)
+    {
+        Scope &scope = m_c.scope();
+        bool any = false;
+        for (const Source &src : scope.sources) {
+            if (!s.qualifier.empty()) {
+                const std::string &q = s.qualifier.back();
+                const bool match = iequals(src.alias, q) && (s.qualifier.size() == 1 || !src.aliased);
+                if (!match)
+                    continue;
+            }
+            any = true;
+            for (const SourceColumn &c : src.columns) {
+                if (scope.grouped && !scope.groupSql.count(c.sql))
+                    throw err::make(scope.groupSql.empty() ? 8118 : 8120, src.alias + "." + c.name).atLine(s.line);
+                OutputColumn o;
+                o.name = c.name;
+                o.type = c.type;
+                o.nullable = c.nullable;
+                o.identity = c.identity;
+                o.table = c.baseTable;
+                o.column = c.name;
+                list += (list.empty() ? "" : ", ") + c.sql + " AS c" + std::to_string(out.columns.size());
+                out.columns.push_back(o);
+                Bound b;
+                b.sql = c.sql;
+                b.type = c.type;
+                b.plainColumn = true;
+                b.columnName = c.name;
+                out.items.push_back(b);
+            }
+        }
+        if (!any) {
+            if (scope.sources.empty())
+                throw err::make(263).atLine(s.line);
+            std::string written;
+            for (const auto &p : s.qualifier)
+                written += (written.empty() ? "" : ".") + p;
+            throw err::make(4104, written).atLine(s.line);
+        }
+    }
+
+    // ORDER BY, one rule: a position; else a name of the select list; else an expression over
+    // the FROM clause (not allowed with DISTINCT unless it is in the select list).
+    std::string orderBy(const std::vector<OrderItem> &order, const Compiler::Compiled &out, bool distinct, bool grouped)
+    {
+        std::string sql;
+        for (const OrderItem &o : order) {
+            std::string term;
+            bool text = false;
+            if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
+                const std::string &t = o.expr->as<Literal>().text;
+                const long k = t.find_first_not_of("0123456789") == std::string::npos && t.size() < 9 ? std::stol(t) : -1;
+                if (k < 1 || k > static_cast<long>(out.columns.size()))
+                    throw err::make(108, t).atLine(o.expr->line);
+                term = "c" + std::to_string(k - 1);
+                text = out.columns[static_cast<std::size_t>(k - 1)].type.isText();
+            } else if (o.expr->kind == Expr::Kind::Literal || o.expr->kind == Expr::Kind::Variable) {
+                throw err::make(1008).atLine(o.expr->line);
+            } else if (o.expr->kind == Expr::Kind::Column && o.expr->as<Column>().parts.size() == 1) {
+                const std::string &name = o.expr->as<Column>().parts[0];
+                int found = -1;
+                for (std::size_t k = 0; k < out.columns.size(); ++k) {
+                    if (!iequals(out.columns[k].name, name))
+                        continue;
+                    // The same column named twice is one; two different ones are ambiguous.
+                    if (found >= 0 && out.items[static_cast<std::size_t>(found)].sql != out.items[k].sql)
+                        throw err::make(209, name).atLine(o.expr->line);
+                    if (found < 0)
+                        found = static_cast<int>(k);
+                }
+                if (found >= 0) {
+                    term = "c" + std::to_string(found);
+                    text = out.columns[static_cast<std::size_t>(found)].type.isText();
+                }
+            }
+            if (term.empty()) {
+                const Bound b = m_c.expr(*o.expr);
+                if (distinct) {
+                    int found = -1;
+                    for (std::size_t k = 0; k < out.items.size() && found < 0; ++k)
+                        if (out.items[k].sql == b.sql)
+                            found = static_cast<int>(k);
+                    if (found < 0)
+                        throw err::make(145).atLine(o.expr->line);
+                    term = "c" + std::to_string(found);
+                } else {
+                    if (grouped && !b.ungrouped.empty())
+                        throw err::make(8127, b.ungrouped.front()).atLine(o.expr->line);
+                    term = b.sql;
+                }
+                text = b.type.isText();
+            }
+            sql += (sql.empty() ? "" : ", ") + term + (text ? " COLLATE TSQL" : "") + (o.descending ? " DESC" : "");
+        }
+        return sql;
+    }
+
+    std::string limit(const Top &top)
+    {
+        const Bound n = m_c.expr(*top.count);
+        if (!n.constant)
+            throw err::make(1060).atLine(top.count->line);
+        if (top.percent)
+            return m_c.convert(n, SqlType{Base::Float});
+        return "tsql_top(" + m_c.convert(n, SqlType{Base::BigInt}) + ")";
+    }
+
+    std::string applyTop(const std::string &sql, const std::string &orderSql, const Top *top)
+    {
+        std::string ordered = sql + (orderSql.empty() ? "" : " ORDER BY " + orderSql);
+        if (!top)
+            return ordered;
+        if (top->withTies && orderSql.empty())
+            throw err::make(1062).atLine(top->count->line);
+        const std::string n = limit(*top);
+        if (top->percent) {
+            // The share of the rows, rounded up, as SQL Server counts it.
+            const std::string count = "(SELECT CAST(ceil(count(*) * tsql_percent(" + n + ") / 100.0) AS INTEGER) FROM (" + sql + "))";
+            if (!top->withTies)
+                return ordered + " LIMIT " + count;
+            return "SELECT * FROM (SELECT *, rank() OVER (ORDER BY " + orderSql + ") AS tsql_rank FROM (" + sql +
+                   ")) WHERE tsql_rank <= " + count + " ORDER BY " + orderSql;
+        }
+        if (top->withTies)
+            return "SELECT * FROM (SELECT *, rank() OVER (ORDER BY " + orderSql + ") AS tsql_rank FROM (" + sql +
+                   ")) WHERE tsql_rank <= " + n + " ORDER BY " + orderSql;
+        return ordered + " LIMIT " + n;
+    }
+
+    Compiler::Compiled body(const QueryBody &b)
+    {
+        switch (b.kind) {
+        case QueryBody::Kind::Spec: {
+            Scope scope;
+            return m_c.within(scope, [&] { return spec(*b.spec, nullptr, b.spec->top ? &*b.spec->top : nullptr); });
+        }
+        case QueryBody::Kind::Parenthesized: {
+            Scope scope;
+            return m_c.within(scope, [&] { return m_c.compileQuery(*b.parenthesized, false); });
+        }
+        case QueryBody::Kind::SetOp:
+            return setOp(b);
+        }
+        return {};
+    }
+
+    Compiler::Compiled setOp(const QueryBody &b)
+    {
+        Compiler::Compiled left = body(*b.left), right = body(*b.right);
+        if (left.columns.size() != right.columns.size())
+            throw err::make(205);
+        if (!left.assignTo.empty() || !right.assignTo.empty())
+            throw err::make(141);
+        Compiler::Compiled out;
+        out.columns = left.columns;
+        std::string l = "SELECT ", r = "SELECT ";
+        for (std::size_t i = 0; i < left.columns.size(); ++i) {
+            Bound lb, rb;
+            lb.sql = "c" + std::to_string(i);
+            lb.type = left.columns[i].type;
+            rb.sql = lb.sql;
+            rb.type = right.columns[i].type;
+            SqlType t = m_c.unionType({lb, rb}, "UNION");
+            if (t.isNull())
+                t = SqlType{Base::Int};
+            out.columns[i].type = t;
+            out.columns[i].nullable = left.columns[i].nullable || right.columns[i].nullable;
+            out.columns[i].identity = false;
+            out.columns[i].table.clear();
+            const std::string collate = t.isText() ? " COLLATE TSQL" : "";
+            l += (i ? ", " : "") + m_c.convert(lb, t) + collate + " AS c" + std::to_string(i);
+            r += (i ? ", " : "") + m_c.convert(rb, t) + " AS c" + std::to_string(i);
+            Bound item;
+            item.sql = left.items.size() > i ? left.items[i].sql : lb.sql;
+            item.type = t;
+            out.items.push_back(item);
+        }
+        const char *op = b.op == QueryBody::Op::Union ? " UNION " : b.op == QueryBody::Op::UnionAll ? " UNION ALL "
+                         : b.op == QueryBody::Op::Except ? " EXCEPT " : " INTERSECT ";
+        // SQLite has no precedence among set operators and no parentheses around members, so
+        // each side is a query of its own.
+        out.sql = l + " FROM (" + left.sql + ")" + op + r + " FROM (" + right.sql + ")";
+        return out;
+    }
+
+private:
+    Compiler &m_c;
+};
+
+Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
+{
+    for (const auto &[name, value] : q.options) {
+        if (name == "MAXRECURSION" && value && value->kind == Expr::Kind::Literal)
+            m_maxRecursion = std::atoi(value->as<Literal>().text.c_str());
+    }
+    for (const Cte &c : q.with) {
+        CteDef d;
+        d.cte = &c;
+        d.sqlName = "cte" + std::to_string(m_ctes.size());
+        if (m_ctes.count(lower(c.name)))
+            throw err::make(252, c.name).atLine(c.line);
+        m_ctes[lower(c.name)] = d;
+        m_cteOrder.push_back(lower(c.name));
+    }
+    for (const Cte &c : q.with)
+        compileCte(c);
+    QueryCompiler qc(*this);
+    Compiled out;
+    const bool single = q.body->kind == QueryBody::Kind::Spec;
+    if (single) {
+        const QuerySpec &s = *q.body->spec;
+        if (!topLevel && !q.orderBy.empty() && !s.top && !q.offset)
+            throw err::make(1033).atLine(q.line);
+        out = qc.spec(s, &q.orderBy, s.top ? &*s.top : nullptr);
+    } else {
+        out = qc.body(*q.body);
+        if (!q.orderBy.empty()) {
+            // ORDER BY of a set operator names the result's columns, or the first query's
+            // expressions, and nothing else.
+            std::string order;
+            for (const OrderItem &o : q.orderBy) {
+                int index = -1;
+                if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
+                    index = std::atoi(o.expr->as<Literal>().text.c_str()) - 1;
+                    if (index < 0 || index >= static_cast<int>(out.columns.size()))
+                        throw err::make(108, o.expr->as<Literal>().text).atLine(o.expr->line);
+                } else if (o.expr->kind == Expr::Kind::Column) {
+                    const auto &c = o.expr->as<Column>();
+                    for (std::size_t k = 0; k < out.columns.size() && index < 0; ++k)
+                        if (iequals(out.columns[k].name, c.parts.back()))
+                            index = static_cast<int>(k);
+                }
+                if (index < 0)
+                    throw err::make(104).atLine(o.expr->line);
+                order += (order.empty() ? "" : ", ") + std::string("c") + std::to_string(index) +
+                         (out.columns[static_cast<std::size_t>(index)].type.isText() ? " COLLATE TSQL" : "") +
+                         (o.descending ? " DESC" : "");
+            }
+            out.sql = "SELECT * FROM (" + out.sql + ") ORDER BY " + order;
+        }
+    }
+    if (q.offset) {
+        if (q.orderBy.empty())
+            throw err::make(10743).atLine(q.line);
+        const Bound off = expr(*q.offset);
+        std::string lim = "-1";
+        if (q.fetch)
+            lim = "tsql_top(" + convert(expr(*q.fetch), SqlType{Base::BigInt}) + ")";
+        out.sql += " LIMIT " + lim + " OFFSET tsql_top(" + convert(off, SqlType{Base::BigInt}) + ")";
+    }
+    if (topLevel && !m_cteOrder.empty()) {
+        std::string with;
+        for (const std::string &name : m_cteOrder) {
+            const CteDef &d = m_ctes[name];
+            if (!m_cteSql.count(name))
+                continue;
+            with += (with.empty() ? "" : ", ") + m_cteSql[name];
+        }
+        if (!with.empty())
+            out.sql = std::string(m_recursiveWith ? "WITH RECURSIVE " : "WITH ") + with + " " + out.sql;
+    }
+    return out;
+}
+
+QueryPlan Compiler::query(const Query &q)
+{
+    Compiled c = compileQuery(q, true);
+    QueryPlan p;
+    p.sql = std::move(c.sql);
+    p.columns = std::move(c.columns);
+    p.assignTo = std::move(c.assignTo);
+    p.assignOps = std::move(c.assignOps);
+    p.singleTable = c.singleTable;
+    p.params = m_params;
+    return p;
+}
+
+QueryPlan Compiler::scalar(const Expr &e)
+{
+    Bound b = expr(e);
+    QueryPlan p;
+    p.sql = "SELECT " + b.sql + " AS c0";
+    OutputColumn o;
+    o.type = b.type.isNull() ? SqlType{Base::Int} : b.type;
+    p.columns.push_back(o);
+    p.params = m_params;
+    return p;
+}
+
+Bound Compiler::expression(const Expr &e, Scope &scope)
+{
+    return within(scope, [&] { return expr(e); });
+}
+
+} // namespace tsql
