@@ -307,9 +307,9 @@ private:
         if (yearAt < 0) {
             if (!m_legacy && m_order == "ydm")
                 return Failure::Ydm;
-            y = m_order.find('y');
-            m = m_order.find('m');
-            d = m_order.find('d');
+            y = static_cast<int>(m_order.find('y'));
+            m = static_cast<int>(m_order.find('m'));
+            d = static_cast<int>(m_order.find('d'));
         } else if (yearAt == 0 && (!m_legacy || m_sawT || isIsoStyle(m_style))) {
             y = 0, m = 1, d = 2;
         } else {

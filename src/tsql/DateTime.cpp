@@ -189,7 +189,7 @@ bool isValid(const DateTime &v, const SqlType &t)
     const std::int64_t day = dayOf(v);
     if (t.base == Base::DateTimeOffset)
         return utcInRange(day, timeOf(v), v.offsetMinutes);
-    return dayInRange(day, t) && v.offsetMinutes == 0;
+    return dayInRange(day, t);
 }
 
 DateTime normalize(const DateTime &v, const SqlType &t)

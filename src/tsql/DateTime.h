@@ -32,7 +32,8 @@ bool isDateFormat(std::string_view format); // one of the six orders, any case
 
 // True when the fields make a valid value of type t (range included: datetime from 1753-01-01,
 // smalldatetime 1900-01-01 to 2079-06-06 23:59, the others 0001-01-01 to 9999-12-31, and a
-// datetimeoffset whose UTC instant is in range too).
+// datetimeoffset whose UTC instant is in range too). The offset of a type without one is
+// ignored, so that now() can be formatted as any type.
 bool isValid(const DateTime &v, const SqlType &t);
 
 // The value as type t holds it: datetime rounded to .000, .003 or .007 seconds (the
