@@ -1,0 +1,14 @@
+#pragma once
+// INFORMATION_SCHEMA and the sys catalogue views: their columns and how their rows are made.
+// Their rows come from the catalogue through the engine's own table-valued function, so no
+// statement ever reads SQLite's schema tables.
+
+#include "tsql/Catalog.h"
+
+namespace tsql {
+
+// The view, or nullptr when the schema has no view of that name.
+TablePtr systemView(Catalog &catalog, const std::string &database, const std::string &schema,
+                    const std::string &name);
+
+} // namespace tsql
