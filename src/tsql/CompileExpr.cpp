@@ -213,7 +213,7 @@ std::string Compiler::convert(const Bound &e, const SqlType &to, int style, bool
     return "tsql_cast(" + e.sql + ", " + code(from) + ", " + code(to) + ", " + std::to_string(style) + ")";
 }
 
-Bound Compiler::column(const Column &c)
+Bound Compiler::column(const ast::Column &c)
 {
     const std::string &name = c.parts.back();
     const std::vector<std::string> qualifier(c.parts.begin(), c.parts.end() - 1);
@@ -806,7 +806,7 @@ Bound Compiler::expr(const Expr &e)
     case Expr::Kind::Variable:
         return variable(e.as<Variable>());
     case Expr::Kind::Column:
-        return column(e.as<Column>());
+        return column(e.as<ast::Column>());
     case Expr::Kind::Star:
         throw err::make(102, "*").atLine(e.line);
     case Expr::Kind::Unary:

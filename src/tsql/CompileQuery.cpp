@@ -73,7 +73,7 @@ std::string outputName(const SelectItem &item)
     if (!item.alias.empty())
         return item.alias;
     if (item.expr->kind == Expr::Kind::Column)
-        return item.expr->as<Column>().parts.back();
+        return item.expr->as<ast::Column>().parts.back();
     return {};
 }
 
@@ -117,13 +117,8 @@ Source Compiler::source(const NamedTable &n)
     if (n.name.database.empty() && n.name.schema.empty()) {
         if (auto it = m_ctes.find(lower(n.name.name)); it != m_ctes.end()) {
             CteDef &def = it->second;
-            if (!def.compiled && !def.compiling) {
-                def.compiling = true;
-                std::vector<OutputColumn> cols;
-                Scope cteScope;
-                std::string sql = within(cteScope, [&] { return subquery(*def.cte->query, cols); });
-                (void)sql;
-            }
+            if (!def.compiled)
+                throw err::make(208, n.name.written).atLine(n.line);
             for (const SourceColumn &c : def.columns) {
                 SourceColumn x = c;
                 x.sql = s.sqlAlias + "." + c.sql;
@@ -140,7 +135,7 @@ Source Compiler::source(const NamedTable &n)
     if (t->kind == Table::Kind::Variable)
         s.alias = s.aliased ? n.alias : n.name.name;
     std::vector<SourceColumn> cols;
-    for (const Column &c : t->columns) {
+    for (const tsql::Column &c : t->columns) {
         SourceColumn sc;
         sc.name = c.name;
         sc.type = c.type;
@@ -207,6 +202,41 @@ std::string Compiler::subquery(const Query &q, std::vector<OutputColumn> &column
         columns = c.columns;
         return c.sql;
     });
+}
+
+// Whether a query names a table: a CTE that names itself is recursive.
+static bool names(const Query &q, const std::string &name);
+
+static bool namesIn(const TableRef &r, const std::string &name)
+{
+    switch (r.kind) {
+    case TableRef::Kind::Named: {
+        const auto &n = r.as<NamedTable>();
+        return n.name.database.empty() && n.name.schema.empty() && iequals(n.name.name, name);
+    }
+    case TableRef::Kind::Derived: return names(*r.as<DerivedTable>().query, name);
+    case TableRef::Kind::Join: return namesIn(*r.as<Join>().left, name) || namesIn(*r.as<Join>().right, name);
+    default: return false;
+    }
+}
+
+static bool namesBody(const QueryBody &b, const std::string &name)
+{
+    switch (b.kind) {
+    case QueryBody::Kind::Spec:
+        for (const auto &r : b.spec->from)
+            if (namesIn(*r, name))
+                return true;
+        return false;
+    case QueryBody::Kind::Parenthesized: return names(*b.parenthesized, name);
+    case QueryBody::Kind::SetOp: return namesBody(*b.left, name) || namesBody(*b.right, name);
+    }
+    return false;
+}
+
+static bool names(const Query &q, const std::string &name)
+{
+    return namesBody(*q.body, name);
 }
 
 class QueryCompiler {
@@ -322,21 +352,35 @@ public:
         return "(" + sql + ") AS " + s.sqlAlias;
     }
 
-    Compiler::Compiled spec(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top)
+    // `recursion`: the recursive member of a recursive CTE, which carries the level it is at and
+    // stops past the statement's MAXRECURSION.
+    Compiler::Compiled spec(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top,
+                            bool recursion = false)
     {
         Compiler::Compiled out;
         std::string fromSql;
         for (std::size_t i = 0; i < q.from.size(); ++i)
             fromSql += (i ? ", " : "") + from(*q.from[i]);
         Scope &scope = m_c.scope();
+        std::string level;
+        if (recursion) {
+            for (const Source &src : scope.sources)
+                for (const SourceColumn &c : src.columns)
+                    if (c.name == "__tsql_level")
+                        level = c.sql;
+            if (level.empty())
+                throw err::make(252, "").atLine(q.line);
+        }
         std::string where;
+        if (recursion && m_c.m_maxRecursion > 0)
+            where = " WHERE tsql_recursion(" + level + " + 1, " + std::to_string(m_c.m_maxRecursion) + ")";
         if (q.where) {
             const Bound w = m_c.condition(*q.where);
             if (w.aggregate)
                 throw err::make(147).atLine(q.where->line);
             if (w.window)
                 throw err::make(4108, "window").atLine(q.where->line);
-            where = " WHERE " + w.sql;
+            where = where.empty() ? " WHERE " + w.sql : where + " AND " + w.sql;
         }
         // GROUP BY, compiled first: the select list's columns must be among its expressions.
         std::string group;
@@ -395,6 +439,8 @@ public:
         }
         if (assigns && retrieves)
             throw err::make(141).atLine(q.line);
+        if (recursion)
+            list += ", " + level + " + 1 AS c" + std::to_string(out.columns.size());
         std::string having;
         if (q.having) {
             const Bound h = m_c.condition(*q.having);
@@ -408,8 +454,6 @@ public:
         sql += where;
         if (!group.empty())
             sql += " GROUP BY " + group;
-        else if (scope.grouped && fromSql.empty())
-            ; // an aggregate without FROM is one group already
         sql += having;
         std::string orderSql;
         if (order && !order->empty())
@@ -479,8 +523,8 @@ public:
                 text = out.columns[static_cast<std::size_t>(k - 1)].type.isText();
             } else if (o.expr->kind == Expr::Kind::Literal || o.expr->kind == Expr::Kind::Variable) {
                 throw err::make(1008).atLine(o.expr->line);
-            } else if (o.expr->kind == Expr::Kind::Column && o.expr->as<Column>().parts.size() == 1) {
-                const std::string &name = o.expr->as<Column>().parts[0];
+            } else if (o.expr->kind == Expr::Kind::Column && o.expr->as<ast::Column>().parts.size() == 1) {
+                const std::string &name = o.expr->as<ast::Column>().parts[0];
                 int found = -1;
                 for (std::size_t k = 0; k < out.columns.size(); ++k) {
                     if (!iequals(out.columns[k].name, name))
@@ -648,7 +692,7 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
                     if (index < 0 || index >= static_cast<int>(out.columns.size()))
                         throw err::make(108, o.expr->as<Literal>().text).atLine(o.expr->line);
                 } else if (o.expr->kind == Expr::Kind::Column) {
-                    const auto &c = o.expr->as<Column>();
+                    const auto &c = o.expr->as<ast::Column>();
                     for (std::size_t k = 0; k < out.columns.size() && index < 0; ++k)
                         if (iequals(out.columns[k].name, c.parts.back()))
                             index = static_cast<int>(k);
@@ -674,7 +718,6 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
     if (topLevel && !m_cteOrder.empty()) {
         std::string with;
         for (const std::string &name : m_cteOrder) {
-            const CteDef &d = m_ctes[name];
             if (!m_cteSql.count(name))
                 continue;
             with += (with.empty() ? "" : ", ") + m_cteSql[name];
@@ -683,6 +726,72 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
             out.sql = std::string(m_recursiveWith ? "WITH RECURSIVE " : "WITH ") + with + " " + out.sql;
     }
     return out;
+}
+
+void Compiler::compileCte(const Cte &c)
+{
+    CteDef &d = m_ctes[lower(c.name)];
+    auto setColumns = [&](const std::vector<OutputColumn> &cols, bool recursive) {
+        d.columns.clear();
+        if (!c.columns.empty() && c.columns.size() != cols.size())
+            throw err::make(8158, c.name).atLine(c.line);
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            SourceColumn sc;
+            sc.name = c.columns.empty() ? cols[i].name : c.columns[i];
+            if (sc.name.empty())
+                throw err::make(8155, std::to_string(i + 1), c.name).atLine(c.line);
+            sc.type = cols[i].type;
+            sc.nullable = cols[i].nullable;
+            sc.sql = "c" + std::to_string(i);
+            d.columns.push_back(std::move(sc));
+        }
+        if (recursive) {
+            SourceColumn level;
+            level.name = "__tsql_level";
+            level.type = SqlType{Base::Int};
+            level.sql = "c" + std::to_string(cols.size());
+            d.columns.push_back(std::move(level));
+        }
+    };
+    if (!names(*c.query, c.name)) {
+        std::vector<OutputColumn> cols;
+        Scope scope;
+        const std::string sql = within(scope, [&] { return subquery(*c.query, cols); });
+        setColumns(cols, false);
+        d.compiled = true;
+        m_cteSql[lower(c.name)] = d.sqlName + " AS (" + sql + ")";
+        return;
+    }
+    // anchor UNION ALL recursive member, the member naming the CTE once.
+    const QueryBody &body = *c.query->body;
+    if (body.kind != QueryBody::Kind::SetOp || body.op != QueryBody::Op::UnionAll || namesBody(*body.left, c.name) ||
+        body.right->kind != QueryBody::Kind::Spec)
+        throw err::make(252, c.name).atLine(c.line);
+    QueryCompiler qc(*this);
+    Scope anchorScope;
+    Compiled anchor = within(anchorScope, [&] { return qc.body(*body.left); });
+    setColumns(anchor.columns, true);
+    d.compiled = true;
+    Scope recursiveScope;
+    Compiled member = within(recursiveScope, [&] { return qc.spec(*body.right->spec, nullptr, nullptr, true); });
+    if (member.columns.size() != anchor.columns.size())
+        throw err::make(205).atLine(c.line);
+    std::string a = "SELECT ", r = "SELECT ";
+    for (std::size_t i = 0; i < anchor.columns.size(); ++i) {
+        Bound ab, rb;
+        ab.sql = rb.sql = "c" + std::to_string(i);
+        ab.type = anchor.columns[i].type;
+        rb.type = member.columns[i].type;
+        if (!(ab.type == rb.type) && !rb.type.isNull() && !(ab.type.isText() && rb.type.isText()))
+            throw err::make(240, std::to_string(i + 1), c.name).atLine(c.line);
+        a += (i ? ", " : "") + ab.sql + " AS c" + std::to_string(i);
+        r += (i ? ", " : "") + convert(rb, ab.type) + " AS c" + std::to_string(i);
+    }
+    const std::string levelColumn = "c" + std::to_string(anchor.columns.size());
+    a += ", 0 AS " + levelColumn;
+    // The member's own SQL keeps its reference to the CTE at the top level, as SQLite requires.
+    m_cteSql[lower(c.name)] = d.sqlName + " AS (" + a + " FROM (" + anchor.sql + ") UNION ALL " + member.sql + ")";
+    m_recursiveWith = true;
 }
 
 QueryPlan Compiler::query(const Query &q)

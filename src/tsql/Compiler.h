@@ -139,6 +139,7 @@ public:
     };
     Compiled compileQuery(const ast::Query &q, bool topLevel);
     std::string subquery(const ast::Query &q, std::vector<OutputColumn> &columns);
+    void compileCte(const ast::Cte &c);
 
     // CompileDml.cpp: the SQL of INSERT / UPDATE / DELETE, with what the executor needs.
     struct WritePlan {

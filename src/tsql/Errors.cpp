@@ -56,6 +56,7 @@ constexpr Message messages[] = {
     {229, 14, 5, "The %s permission was denied on the object '%s', database '%s', schema 'dbo'."},
     {232, 16, 3, "Arithmetic overflow error for type %s, value = %s."},
     {235, 16, 0, "Cannot convert a char value to money. The char value has incorrect syntax.", Scope::Batch},
+    {240, 16, 1, "Types don't match between the anchor and the recursive part in column \"%s\" of recursive query \"%s\".", Scope::Compile},
     {241, 16, 1, "Conversion failed when converting date and/or time from character string.", Scope::Batch},
     {242, 16, 3, "The conversion of a %s data type to a %s data type resulted in an out-of-range value.", Scope::Batch},
     {244, 16, 1, "The conversion of the %s value '%s' overflowed an %s column. Use a larger integer column.", Scope::Batch},

@@ -5,7 +5,7 @@
 #include "tsql/Errors.h"
 #include "tsql/Functions.h"
 #include "tsql/Lexer.h"
-#include "tsql/Parser.h"
+#include "tsql/Text.h"
 
 #include <random>
 

@@ -45,6 +45,7 @@ struct SqlType {
     bool isDecimal() const { return base == Base::Decimal || base == Base::Numeric; }
     bool isMoney() const { return base == Base::Money || base == Base::SmallMoney; }
     bool isExact() const { return category() == Category::Exact; } // decimal, numeric, money
+    bool isApproximate() const { return category() == Category::Approximate; }
     bool isNumeric() const; // integer, exact or approximate
     bool isText() const { return category() == Category::Text; }
     bool isUnicode() const { return base == Base::NChar || base == Base::NVarChar || base == Base::NText; }
