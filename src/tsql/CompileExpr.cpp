@@ -62,15 +62,22 @@ bool Bound::isNullLiteral() const
     return type.isNull() && literal == nullptr && sql == "NULL";
 }
 
-Compiler::Compiler(Catalog &catalog, std::string database, VariableLookup variables, CompileOptions options)
-    : m_catalog(catalog), m_database(std::move(database)), m_variables(std::move(variables)), m_options(options)
+Compiler::Compiler(Catalog &catalog, std::string database, VariableLookup variables, CompileOptions options,
+                   CompileState *shared)
+    : m_catalog(catalog), m_database(std::move(database)), m_variables(std::move(variables)), m_options(options),
+      m_state(shared ? shared : &m_own)
 {
+}
+
+Compiler Compiler::child(const std::string &database, CompileOptions options)
+{
+    return Compiler(m_catalog, database, nullptr, options, m_state);
 }
 
 std::string Compiler::param(Param p)
 {
-    m_params.push_back(std::move(p));
-    return "?" + std::to_string(m_params.size());
+    m_state->params.push_back(std::move(p));
+    return "?" + std::to_string(m_state->params.size());
 }
 
 std::string Compiler::constant(const Value &v)

@@ -282,7 +282,10 @@ Bound Compiler::aggregate(const Function &f)
             r.sql = f.name + "(" + distinct + a.sql + ")";
             return r;
         }
-        r.sql = "tsql_" + f.name + "_" + code(a.type) + "(" + distinct + a.sql + ")";
+        const std::string name = "tsql_" + f.name + "_" + code(a.type);
+        if (state().needAggregate)
+            state().needAggregate(name, a.type);
+        r.sql = name + "(" + distinct + a.sql + ")";
         return r;
     }
     if (f.name == "stdev" || f.name == "stdevp" || f.name == "var" || f.name == "varp") {

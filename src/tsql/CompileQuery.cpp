@@ -154,27 +154,9 @@ Source Compiler::source(const NamedTable &n)
         auto stmt = p.statement();
         if (stmt->kind != Statement::Kind::Select)
             throw err::internal("a view that is no query");
-        Compiler inner(m_catalog, t->database, nullptr, CompileOptions{true, m_options.inlineConstants});
-        inner.m_aliases = m_aliases + 1000;
+        Compiler inner = child(t->database, CompileOptions{true, m_options.inlineConstants});
         std::vector<OutputColumn> out;
-        const std::string sql = inner.subquery(*stmt->as<SelectStatement>().query, out);
-        m_aliases = inner.m_aliases + 1;
-        for (Param &p2 : inner.params())
-            m_params.push_back(p2);
-        // The view's parameters are numbered after ours: renumber them into this statement.
-        std::string renumbered;
-        const std::size_t base = m_params.size() - inner.params().size();
-        for (std::size_t i = 0; i < sql.size(); ++i) {
-            if (sql[i] == '?') {
-                std::size_t j = i + 1;
-                while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
-                    ++j;
-                renumbered += "?" + std::to_string(std::stoul(sql.substr(i + 1, j - i - 1)) + base);
-                i = j - 1;
-            } else {
-                renumbered += sql[i];
-            }
-        }
+        const std::string renumbered = inner.subquery(*stmt->as<SelectStatement>().query, out);
         s.table = t;
         s.columns.clear();
         for (std::size_t i = 0; i < out.size(); ++i) {
@@ -728,6 +710,15 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
     return out;
 }
 
+std::string Compiler::fromClause(const std::vector<TableRefPtr> &from)
+{
+    QueryCompiler qc(*this);
+    std::string sql;
+    for (std::size_t i = 0; i < from.size(); ++i)
+        sql += (i ? ", " : "") + qc.from(*from[i]);
+    return sql;
+}
+
 void Compiler::compileCte(const Cte &c)
 {
     CteDef &d = m_ctes[lower(c.name)];
@@ -803,7 +794,7 @@ QueryPlan Compiler::query(const Query &q)
     p.assignTo = std::move(c.assignTo);
     p.assignOps = std::move(c.assignOps);
     p.singleTable = c.singleTable;
-    p.params = m_params;
+    p.params = m_state->params;
     return p;
 }
 
@@ -815,7 +806,7 @@ QueryPlan Compiler::scalar(const Expr &e)
     OutputColumn o;
     o.type = b.type.isNull() ? SqlType{Base::Int} : b.type;
     p.columns.push_back(o);
-    p.params = m_params;
+    p.params = m_state->params;
     return p;
 }
 

@@ -87,9 +87,21 @@ struct CompileOptions {
     bool inlineConstants = false;
 };
 
+// What the compilers of one statement share: its parameters and the numbering of its aliases,
+// so that a view or a default compiled on its own lands in the same SQL.
+struct CompileState {
+    std::vector<Param> params;
+    int aliases = 0;
+    // Aggregates of exact types are SQLite functions made per type; the engine makes them.
+    std::function<void(const std::string &name, const SqlType &type)> needAggregate;
+};
+
 class Compiler {
 public:
-    Compiler(Catalog &catalog, std::string database, VariableLookup variables, CompileOptions options = {});
+    Compiler(Catalog &catalog, std::string database, VariableLookup variables, CompileOptions options = {},
+             CompileState *shared = nullptr);
+    // A compiler for SQL of its own within this one's statement (a view's query, a default).
+    Compiler child(const std::string &database, CompileOptions options);
 
     QueryPlan query(const ast::Query &q);
     // An expression on its own (SET @v = ..., IF ..., PRINT ...): SELECT of it.
@@ -98,7 +110,8 @@ public:
     // given source.
     Bound expression(const ast::Expr &e, Scope &scope);
 
-    std::vector<Param> &params() { return m_params; }
+    std::vector<Param> &params() { return m_state->params; }
+    CompileState &state() { return *m_state; }
     const std::string &database() const { return m_database; }
     Catalog &catalog() { return m_catalog; }
 
@@ -111,7 +124,7 @@ public:
     std::string literalSql(const ast::Literal &l, SqlType &type);
     Value literalValue(const ast::Literal &l) const;
     Scope &scope() { return *m_scope; }
-    std::string newAlias() { return "t" + std::to_string(m_aliases++); }
+    std::string newAlias() { return "t" + std::to_string(m_state->aliases++); }
     const CompileOptions &options() const { return m_options; }
 
     // Runs f with `s` as the current scope (a subquery's own FROM, nested in the current one).
@@ -140,6 +153,7 @@ public:
     Compiled compileQuery(const ast::Query &q, bool topLevel);
     std::string subquery(const ast::Query &q, std::vector<OutputColumn> &columns);
     void compileCte(const ast::Cte &c);
+    std::string fromClause(const std::vector<ast::TableRefPtr> &from); // adds the sources to the scope
 
     // CompileDml.cpp: the SQL of INSERT / UPDATE / DELETE, with what the executor needs.
     struct WritePlan {
@@ -208,10 +222,10 @@ private:
     std::string m_database;
     VariableLookup m_variables;
     CompileOptions m_options;
-    std::vector<Param> m_params;
+    CompileState m_own;
+    CompileState *m_state;
     Scope m_root;
     Scope *m_scope = &m_root;
-    int m_aliases = 0;
     // WITH: the statement's common table expressions, by lower-case name, and the SQLite WITH
     // clauses made of those referenced so far, in order.
 public:
