@@ -104,8 +104,10 @@ struct ColumnDef {
     bool identity = false;
     std::int64_t seed = 1, step = 1;
     ExprPtr defaultValue;
+    std::string defaultText; // the DEFAULT as written
     std::string defaultName;
     ExprPtr computed; // AS expression
+    std::string computedText;
     bool persisted = false;
     std::string collation;
     int line = 1;
@@ -118,6 +120,7 @@ struct Constraint {
     std::vector<std::pair<std::string, bool>> columns; // with DESC
     bool clustered = false;
     ExprPtr expr; // CHECK condition; DEFAULT value
+    std::string exprText; // as written
     std::string forColumn; // DEFAULT ... FOR column
     ObjectName references;
     std::vector<std::string> referencedColumns;

@@ -171,6 +171,22 @@ std::optional<std::string> Catalog::storedName(const std::string &db, std::strin
     return std::nullopt;
 }
 
+std::vector<std::string> Catalog::objectNames(const std::string &db) const
+{
+    std::vector<std::string> out;
+    Stmt s(m_c, "SELECT name FROM " + quoteName(db) + ".sqlite_master WHERE type = 'table'");
+    while (s.step())
+        if (!hidden(s.text(0)))
+            out.push_back(s.text(0));
+    if (hasTable(db, kObjects)) {
+        Stmt v(m_c, "SELECT name FROM " + objectsTable(db) + " WHERE type = 'V'");
+        while (v.step())
+            out.push_back(v.text(0));
+    }
+    std::sort(out.begin(), out.end(), [](const std::string &a, const std::string &b) { return lower(a) < lower(b); });
+    return out;
+}
+
 bool Catalog::objectExists(const std::string &db, std::string_view name) const
 {
     if (storedName(db, name))

@@ -110,6 +110,9 @@ public:
     // their own kind here; used for name clashes (2714).
     bool objectExists(const std::string &db, std::string_view name) const;
 
+    // The user tables and views of a database, as stored, in name order.
+    std::vector<std::string> objectNames(const std::string &db) const;
+
     // Forgets what it read, after a schema change (ours or another connection's).
     void invalidate() { m_tables.clear(); }
     // The schema versions of the attached files; a change means the cached tables are stale.

@@ -117,18 +117,21 @@ Compiler::WritePlan Compiler::insert(const Insert &s, bool identityInsertOn, std
             defaults.push_back(i);
     }
     std::string source;
+    // The defaults follow the named columns as v<n>, so every source column has one name form.
     auto defaultValues = [&]() {
         std::string d;
+        std::size_t n = cols.size();
         for (int i : defaults)
-            d += ", " + defaultFor(t, t.columns[static_cast<std::size_t>(i)]) + " AS d" + std::to_string(i);
+            d += ", " + defaultFor(t, t.columns[static_cast<std::size_t>(i)]) + " AS v" + std::to_string(n++);
         return d;
     };
     if (s.defaultValues) {
-        std::string list;
-        for (int i : defaults)
-            list += (list.empty() ? "" : ", ") + defaultFor(t, t.columns[static_cast<std::size_t>(i)]) + " AS d" +
-                    std::to_string(i);
         cols.clear();
+        std::string list;
+        std::size_t n = 0;
+        for (int i : defaults)
+            list += (list.empty() ? "" : ", ") + defaultFor(t, t.columns[static_cast<std::size_t>(i)]) + " AS v" +
+                    std::to_string(n++);
         source = "SELECT " + (list.empty() ? std::string("NULL AS tsql_none") : list);
         plan.identityRows = 1;
     } else if (!s.values.empty()) {

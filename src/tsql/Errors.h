@@ -47,6 +47,9 @@ Error make(int number, const Args &...args)
         static_assert(sizeof...(Args) <= 4, "at most four arguments");
 }
 
+// The text SQL Server raises with this state, where one number has a text per state.
+Error makeWithState(int number, int state, std::initializer_list<std::string_view> args = {});
+
 // The same message with another state than the catalogue's, where SQL Server raises one
 // number from several places.
 Error withState(const Error &e, int state);

@@ -147,6 +147,7 @@ class Accumulator {
 public:
     Accumulator(const SqlType &arg, bool average);
     void add(const Value &v); // NULLs are skipped; 8115 when the running total leaves sumType
+    void remove(const Value &v); // a row leaving a window frame
     Value result() const;     // NULL when nothing was added
     const SqlType &resultType() const { return m_result; }
 

@@ -74,6 +74,29 @@ void Accumulator::add(const Value &v)
     }
 }
 
+void Accumulator::remove(const Value &v)
+{
+    // A row leaving a window frame: undo what add() did. The total stays inside the type, as
+    // it was before the row came.
+    if (v.isNull())
+        return;
+    --m_count;
+    switch (m_sum.category()) {
+    case Category::Integer:
+        m_exact -= v.asInteger();
+        return;
+    case Category::Exact: {
+        const Exact e = rescale(exactOf(decimalOf(v)), scaleOf(m_arg));
+        const Exact total = detail::add(exactOf(Decimal{m_exact, 38, scaleOf(m_arg)}), Exact{e.magnitude, !e.negative, e.scale});
+        m_exact = fit(total, m_sum, "expression").unscaled;
+        return;
+    }
+    default:
+        m_float -= doubleOf(v);
+        return;
+    }
+}
+
 Value Accumulator::result() const
 {
     if (m_count == 0)

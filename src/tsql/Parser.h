@@ -25,6 +25,14 @@ public:
     // Parses statements until the text ends; used by batch().
     ast::StatementPtr statement();
 
+    // A parameter list as sp_executesql takes it: "@a int, @b varchar(10) OUTPUT".
+    struct ParameterDef {
+        std::string name;
+        SqlType type;
+        bool output = false;
+    };
+    std::vector<ParameterDef> parameterList();
+
     // Literals are numbered in the order their tokens stand in the text, so a statement's
     // values can be read from its tokens alone (the statement cache does that).
     static std::vector<int> literalIndexes(const std::vector<Token> &tokens);
@@ -54,6 +62,8 @@ private:
     SqlType typeSpec();
     std::int64_t signedInteger();
     std::string optionalAlias(); // [AS] alias after a table or select item; "" when none
+    // An expression and its text as written.
+    ast::ExprPtr expr(std::string &text);
 
     // ---- expressions (ParserExpr.cpp) ----
     ast::ExprPtr expr();

@@ -438,6 +438,31 @@ StatementPtr Parser::execute(bool implicit)
     return s;
 }
 
+std::vector<Parser::ParameterDef> Parser::parameterList()
+{
+    std::vector<ParameterDef> out;
+    while (current().kind != Token::Kind::End) {
+        ParameterDef d;
+        if (current().kind != Token::Kind::Variable)
+            fail();
+        d.name = advance().text;
+        acceptWord("as");
+        d.type = typeSpec();
+        if ((d.type.isText() || d.type.isBinary()) && d.type.length == 0)
+            d.type.length = 1;
+        if (acceptSymbol("="))
+            expr(); // a default: sp_executesql's parameters take none, but clients may write them
+        if (acceptWord("output") || acceptWord("out"))
+            d.output = true;
+        out.push_back(std::move(d));
+        if (!acceptSymbol(","))
+            break;
+    }
+    if (current().kind != Token::Kind::End)
+        fail();
+    return out;
+}
+
 StatementPtr Parser::dbcc()
 {
     expectWord("dbcc");

@@ -73,7 +73,7 @@ Constraint Parser::tableConstraint(std::string constraintName)
         acceptWords({"not", "for", "replication"});
         c.kind = Constraint::Kind::Check;
         expectSymbol("(");
-        c.expr = expr();
+        c.expr = expr(c.exprText);
         expectSymbol(")");
         return c;
     }
@@ -110,7 +110,7 @@ Constraint Parser::tableConstraint(std::string constraintName)
     }
     if (acceptWord("default")) {
         c.kind = Constraint::Kind::Default;
-        c.expr = expr();
+        c.expr = expr(c.exprText);
         expectWord("for");
         c.forColumn = name();
         acceptWords({"with", "values"});
@@ -125,7 +125,7 @@ ColumnDef Parser::columnDef(std::vector<Constraint> &constraints, bool forAlter)
     d.line = current().line;
     d.name = name();
     if (!forAlter && acceptWord("as")) {
-        d.computed = expr();
+        d.computed = expr(d.computedText);
         d.persisted = acceptWord("persisted");
         return d;
     }
@@ -172,14 +172,15 @@ ColumnDef Parser::columnDef(std::vector<Constraint> &constraints, bool forAlter)
             constraints.push_back(std::move(c));
         } else if (acceptWord("default")) {
             d.defaultName = constraintName;
-            d.defaultValue = expr();
+            d.defaultValue = expr(d.defaultText);
         } else if (current().isWord("check")) {
             advance();
             Constraint c;
             c.name = constraintName;
             c.kind = Constraint::Kind::Check;
+            c.forColumn = d.name;
             expectSymbol("(");
-            c.expr = expr();
+            c.expr = expr(c.exprText);
             expectSymbol(")");
             constraints.push_back(std::move(c));
         } else if (current().isWord("references") || (current().isWord("foreign") && peek().isWord("key"))) {

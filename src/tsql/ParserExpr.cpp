@@ -44,6 +44,14 @@ bool Parser::startsQuery() const
     return peek(i).isWord("select") || (i == 0 && peek(0).isWord("with"));
 }
 
+ExprPtr Parser::expr(std::string &text)
+{
+    const std::size_t start = current().offset;
+    ExprPtr e = expr();
+    text = std::string(m_text.substr(start, m_t[m_pos - 1].endOffset - start));
+    return e;
+}
+
 ExprPtr Parser::expr()
 {
     Deeper level(*this);

@@ -67,6 +67,20 @@ Error Connection::error(int rc, const FailureContext &ctx)
     return err::internal(msg);
 }
 
+sqlite3_stmt *prepareCompiled(Connection &c, std::string_view sql)
+{
+    sqlite3_stmt *s = nullptr;
+    c.m_trusted = false;
+    const int rc = sqlite3_prepare_v3(c.handle(), sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &s,
+                                      nullptr);
+    c.m_trusted = true;
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(s);
+        throw c.error(rc);
+    }
+    return s;
+}
+
 Stmt::Stmt(Connection &c, std::string_view sql) : m_c(&c)
 {
     const int rc = sqlite3_prepare_v3(c.handle(), sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,

@@ -45,11 +45,19 @@ public:
     PendingError &pending() { return m_pending; }
     // The SQL Server error for the connection's last failure.
     Error error(int rc, const FailureContext &ctx = {});
+    // Whether what is being prepared is the engine's own SQL rather than SQL compiled from a
+    // statement (the authorizer lets only the engine's own SQL reach SQLite's internals).
+    bool trusted() const { return m_trusted; }
 
 private:
+    friend sqlite3_stmt *prepareCompiled(Connection &c, std::string_view sql);
     sqlite3 *m_db = nullptr;
     PendingError m_pending;
+    bool m_trusted = true;
 };
+
+// Prepares SQL compiled from a statement, with the authorizer's limits.
+sqlite3_stmt *prepareCompiled(Connection &c, std::string_view sql);
 
 class Stmt {
 public:

@@ -5,7 +5,13 @@
 
 #include "tsql/Catalog.h"
 
+#include <sqlite3.h>
+
 namespace tsql {
+
+class RuntimeHost;
+// Makes the views readable on a connection (one eponymous virtual table each).
+void registerSystemViews(sqlite3 *db, RuntimeHost *host);
 
 // The view, or nullptr when the schema has no view of that name.
 TablePtr systemView(Catalog &catalog, const std::string &database, const std::string &schema,

@@ -1,0 +1,18 @@
+#pragma once
+// The system procedures a client reaches through EXECUTE: sp_help, sp_helpindex, sp_columns,
+// sp_tables, sp_databases, sp_who, sp_rename. Each is a row of a table: its name and what it does.
+
+#include "tsql/Value.h"
+
+#include <string>
+#include <vector>
+
+namespace tsql {
+
+class BatchRunner;
+
+// False when there is no system procedure of that name.
+bool runSystemProcedure(BatchRunner &b, const std::string &name, const std::vector<Value> &args,
+                        const std::vector<std::string> &argNames, int &status);
+
+} // namespace tsql
