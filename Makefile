@@ -20,18 +20,21 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-sanitize
 
-# Opens the program on the embedded demo database (created on first use). Without a display it
-# runs under a virtual X server, which only makes sense for screenshots.
-run: build
+# Opens the program on the embedded demo database (created on first use), building the program
+# and nothing else. Without a display it runs under a virtual X server, which only makes sense for
+# screenshots.
+run: configure
+	@echo "Building talvor-search (the first build takes a few minutes)..."
+	@cmake --build $(BUILD) -j $(JOBS) --target talvor-search
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/bin/talvor-search; \
 	else echo "No display found: starting under xvfb-run."; xvfb-run -a $(BUILD)/bin/talvor-search; fi
 
 # Figures on a 1,000,000-patient database, made on first use in $(BUILD)/bench-db (about 2 GB,
 # some 20 minutes on two cores) and kept. BENCH_ARGS passes options, e.g. BENCH_ARGS="--runs 50 --explain".
 BENCH_ARGS ?=
-bench: build
-	@if [ -x $(BUILD)/bin/talvor-bench ]; then QT_QPA_PLATFORM=offscreen $(BUILD)/bin/talvor-bench --folder $(BUILD)/bench-db $(BENCH_ARGS); \
-	else echo "The benchmark is not built yet."; exit 1; fi
+bench: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target talvor-bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/talvor-bench --folder $(BUILD)/bench-db $(BENCH_ARGS)
 
 # A Debian package of the program (CPack), in $(BUILD)/: installs with `sudo apt install ./talvor-search_*.deb`.
 .PHONY: package

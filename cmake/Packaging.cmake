@@ -15,18 +15,9 @@ endif()
 set(TALVOR_PROGRAM_DIR ${TALVOR_PROGRAM_DIR_DEFAULT} CACHE STRING
     "Program folder, relative to the install prefix: the executables and OccupationCodes.txt")
 
-set(talvor_programs "")
-foreach(program talvor-search talvor-sqlcmd)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${TALVOR_PROGRAM_DIR})
-    list(APPEND talvor_programs ${program})
-  endif()
-endforeach()
-
-if(EXISTS ${PROJECT_SOURCE_DIR}/src/maintenance/OccupationCodes.txt)
-  install(FILES ${PROJECT_SOURCE_DIR}/src/maintenance/OccupationCodes.txt
-          DESTINATION ${TALVOR_PROGRAM_DIR})
-endif()
+set(talvor_programs talvor-search talvor-sqlcmd)
+install(TARGETS ${talvor_programs} RUNTIME DESTINATION ${TALVOR_PROGRAM_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/src/maintenance/OccupationCodes.txt DESTINATION ${TALVOR_PROGRAM_DIR})
 
 if(NOT WIN32)
   file(RELATIVE_PATH talvor_link_prefix /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${TALVOR_PROGRAM_DIR})

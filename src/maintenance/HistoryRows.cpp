@@ -2,6 +2,7 @@
 
 #include "platform/Failure.h"
 #include "platform/data/Connection.h"
+#include "platform/data/SqlText.h"
 
 #include <exception>
 
@@ -17,12 +18,6 @@ QString bracketed(const QString &name)
 {
     return QLatin1Char('[') + QString(name).replace(QLatin1Char(']'), QStringLiteral("]]"))
         + QLatin1Char(']');
-}
-
-QString quoted(const QString &text)
-{
-    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''"))
-        + QLatin1Char('\'');
 }
 } // namespace
 
@@ -45,7 +40,7 @@ bool HistoryRows::exists(const QString &table)
     // error inside an open transaction.
     std::unique_ptr<platform::Recordset> rs = m_connection->openRecordset(
         "SELECT TABLE_NAME FROM patient_data.INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = "
-        + quoted(table));
+        + platform::quotedText(table));
     const bool found = !rs->eof();
     rs->close();
     return found;

@@ -5,8 +5,8 @@
 #include "platform/ui/EventPump.h"
 #include "platform/ui/Grid.h"
 #include "platform/ui/MaskedDateField.h"
+#include "records/GetAge.h"
 #include "search/RecordsetText.h"
-#include "startup/Module1.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -60,7 +60,7 @@ void frmMain2::SearchPatients()
         const QString hospNum = search::fieldText(rs->field(QStringLiteral("HospNum")));
         const QString birthDate = search::fieldText(rs->field(QStringLiteral("BirthDate")));
         const QString birthCell = birthDate + QStringLiteral(" (")
-                                  + QString::number(Module1::GetAge(birthDate, nowText()))
+                                  + QString::number(records::GetAge(birthDate, nowText()))
                                   + QStringLiteral(")");
         const QString addressCell = search::fieldText(rs->field(QStringLiteral("HouseStreet"))) + QStringLiteral(" ")
                                     + search::fieldText(rs->field(QStringLiteral("Barangay"))) + QStringLiteral(" ")

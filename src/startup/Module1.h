@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QString>
-
 class QObject;
-class frmMain2;
 namespace platform {
 class Connection;
 }
@@ -17,8 +14,5 @@ int Main();
 // The program-wide references; set once by Main, alive until the program ends.
 QObject *currentUser();
 platform::Connection *sharedConnection();
-
-// Whole years between a birth date text and now, with 365.25-day years; 0 for text that is no date.
-short GetAge(const QString &BirthDate, const QString &Today);
 
 } // namespace Module1

@@ -1,4 +1,4 @@
-#include "platform/components/Components.h"
+#include "standins/StandIns.h"
 #include "startup/Module1.h"
 
 #include <QApplication>
@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Talvor"));
     QCoreApplication::setApplicationName(QStringLiteral("Patient Brelmontaxis"));
-    platform::components::registerStandIns();
+    standins::registerComponents();
 
     const int status = Module1::Main();
     const QWidgetList windows = QApplication::topLevelWidgets();

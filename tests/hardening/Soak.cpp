@@ -2,13 +2,15 @@
 // the demo database, watching resident memory. Fails when memory at the end has grown more than
 // 10% past what it was after the first 100 steps.
 //   talvor_soak [steps]   (default 10000)
-#include "DemoDatabase.h"
-#include "platform/components/Components.h"
+#include "../search/SearchWindowFixture.h"
+
+#include "demo/DemoDatabase.h"
 #include "platform/data/Connection.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/Grid.h"
 #include "platform/ui/MessageBox.h"
 #include "search/frmMain2.h"
+#include "standins/StandIns.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -39,13 +41,6 @@ long residentKiB()
     return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
 
-QPoint cellCentre(platform::ui::Grid *grid, int row, int col)
-{
-    const QModelIndex index = grid->model()->index(row - 1, col);
-    grid->scrollTo(index);
-    return grid->visualRect(index).center();
-}
-
 void closeRecordWindows()
 {
     for (QWidget *top : QApplication::topLevelWidgets())
@@ -68,7 +63,7 @@ int main(int argc, char **argv)
         if (messages++ < 5)
             std::printf("message: %s\n", qPrintable(m.text));
     });
-    platform::components::registerStandIns();
+    standins::registerComponents();
     auto connection = platform::openConnection(databaseDir.path());
     SoakUser user;
     frmMain2 window(connection.get(), &user);
@@ -106,13 +101,13 @@ int main(int argc, char **argv)
         case 1:
             if (window.Grid1->rows() > 1) {
                 const int row = 1 + (step / 3) % (window.Grid1->rows() - 1);
-                QTest::mouseClick(window.Grid1->viewport(), Qt::LeftButton, {}, cellCentre(window.Grid1, row, 3));
+                QTest::mouseClick(window.Grid1->viewport(), Qt::LeftButton, {}, searchtest::cellCentre(window.Grid1, row, 3));
                 ++lists;
             }
             break;
         case 2:
             if (window.Grid2->rows() > 1) {
-                QTest::mouseDClick(window.Grid2->viewport(), Qt::LeftButton, {}, cellCentre(window.Grid2, 1, 3));
+                QTest::mouseDClick(window.Grid2->viewport(), Qt::LeftButton, {}, searchtest::cellCentre(window.Grid2, 1, 3));
                 closeRecordWindows();
                 ++opens;
             }

@@ -1,6 +1,6 @@
 #include "MaintenanceSite.h"
 
-#include "DemoDatabase.h"
+#include "demo/DemoDatabase.h"
 #include "maintenance/frmAdmin.h"
 #include "platform/data/Connection.h"
 

@@ -1,5 +1,7 @@
 #include "SearchTestDatabase.h"
 
+#include "demo/Population.h"
+#include "platform/security/Password.h"
 #include "tsql/Session.h"
 
 #include <string>
@@ -16,13 +18,12 @@ tsql::Value text(const char *value)
 
 tsql::Value at(const QDate &date, int hour = 0, int minute = 0)
 {
-    tsql::DateTime value;
-    value.year = date.year();
-    value.month = date.month();
-    value.day = date.day();
-    value.hour = hour;
-    value.minute = minute;
-    return tsql::Value::dateTime(value);
+    return tsql::Value::dateTime(demo::toDateTime(date, hour, minute));
+}
+
+tsql::Value hash(const char *password)
+{
+    return tsql::Value::text(platform::security::hashPassword(std::string_view(password)));
 }
 
 } // namespace
@@ -31,6 +32,7 @@ void createDatabase(const QString &folder, const QDate &today)
 {
     auto session = tsql::Session::open(folder.toStdString(), "");
     session->createDatabase("Patient_Data");
+    session->createDatabase("Build_File");
     session->execute("USE Patient_Data");
     session->execute("CREATE TABLE tbMaster (HospNum varchar(8) NOT NULL, LastName varchar(30) NULL, "
                      "FirstName varchar(30) NULL, MiddleName varchar(30) NULL, BirthDate datetime NULL, "
@@ -72,6 +74,13 @@ void createDatabase(const QString &folder, const QDate &today)
     outPatients.add({text("OP-2001"), text("H0001"), at(today, 10, 0)});
     outPatients.add({text("OP-2002"), text("H0002"), at(today)});
     outPatients.commit();
+
+    session->execute("CREATE TABLE Build_File.dbo.tbTalvorUser (UserID varchar(20) NOT NULL, "
+                     "PasswordHash varchar(200) NOT NULL, DeptCode varchar(4) NULL, FullName varchar(60) NULL)");
+    tsql::BulkInserter users(*session, "Build_File", "tbTalvorUser", {"UserID", "PasswordHash", "DeptCode", "FullName"});
+    users.add({text("demo"), hash("demo"), text("18"), text("Demo Clerk")});
+    users.add({text("nurse"), hash("secret"), text("07"), text("Ward Nurse")});
+    users.commit();
 }
 
 } // namespace searchtest

@@ -1,8 +1,8 @@
 #include "SearchWindowFixture.h"
 
-#include "platform/components/PatientRecordWindow.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/MaskedDateField.h"
+#include "standins/PatientRecordWindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -312,7 +312,7 @@ void TestRegistrations::patientRecordWindow()
     QFETCH(QString, kind);
     QFETCH(QString, admissionDate);
 
-    platform::components::showPatientRecord(m_connection.get(), hospNum, idNum, QStringLiteral("HANDED ON"));
+    standins::showPatientRecord(m_connection.get(), hospNum, idNum, QStringLiteral("HANDED ON"));
 
     QList<QWidget *> windows;
     for (QWidget *top : QApplication::topLevelWidgets())

@@ -1,7 +1,7 @@
 // talvor-demo-db FOLDER [--patients N] [--seed S]: creates the demo databases for the embedded
 // engine, as a site has them before the maintenance upgrade.
 
-#include "DemoDatabase.h"
+#include "demo/DemoDatabase.h"
 
 #include "platform/Failure.h"
 

@@ -23,7 +23,4 @@ void setMember(QObject *object, const char *name, const QVariant &value);
 QVariant getMember(QObject *object, const char *name);
 void callMember(QObject *object, const char *name);
 
-// Registers the program's own stand-ins for the two identifiers.
-void registerStandIns();
-
 } // namespace platform::components

@@ -43,7 +43,7 @@ std::unique_ptr<EmbeddedConnection> EmbeddedConnection::open(const QString &fold
         throw DatabaseError(
             QStringLiteral("The folder '%1' holds no %2 database.").arg(shown, database));
     }
-    auto session = detail::callEngine([&] {
+    auto session = callEngine([&] {
         return tsql::Session::open(QFile::encodeName(info.absoluteFilePath()).toStdString(),
                                    database.toStdString());
     });
@@ -53,7 +53,7 @@ std::unique_ptr<EmbeddedConnection> EmbeddedConnection::open(const QString &fold
 std::unique_ptr<Recordset> EmbeddedConnection::openRecordset(const QString &sql)
 {
     const QByteArray utf8 = sql.toUtf8();
-    auto result = detail::callEngine(
+    auto result = callEngine(
         [&] { return m_session->execute(std::string_view(utf8.constData(), utf8.size())); });
     return std::make_unique<EmbeddedRecordset>(std::move(result));
 }
@@ -61,7 +61,7 @@ std::unique_ptr<Recordset> EmbeddedConnection::openRecordset(const QString &sql)
 qint64 EmbeddedConnection::execute(const QString &sql)
 {
     const QByteArray utf8 = sql.toUtf8();
-    auto result = detail::callEngine(
+    auto result = callEngine(
         [&] { return m_session->execute(std::string_view(utf8.constData(), utf8.size())); });
     return result->hasRows() ? -1 : result->rowsAffected();
 }
@@ -69,7 +69,7 @@ qint64 EmbeddedConnection::execute(const QString &sql)
 QStringList EmbeddedConnection::splitBatch(const QString &batch) const
 {
     const QByteArray utf8 = batch.toUtf8();
-    const std::vector<std::string> parts = detail::callEngine([&] {
+    const std::vector<std::string> parts = callEngine([&] {
         return tsql::Session::splitStatements(std::string_view(utf8.constData(), utf8.size()));
     });
     QStringList statements;

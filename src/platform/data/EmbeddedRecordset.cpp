@@ -56,7 +56,7 @@ EmbeddedRecordset::~EmbeddedRecordset() = default;
 
 void EmbeddedRecordset::fetch()
 {
-    m_eof = !detail::callEngine([this] { return m_result->next(); });
+    m_eof = !callEngine([this] { return m_result->next(); });
 }
 
 bool EmbeddedRecordset::isResultSet() const
@@ -117,7 +117,7 @@ QVariant EmbeddedRecordset::value(int index) const
     if (index < 0 || index >= m_names.size())
         throw detail::itemNotFound();
     requireRow();
-    return toVariant(detail::callEngine([&]() -> const tsql::Value & {
+    return toVariant(callEngine([&]() -> const tsql::Value & {
         return m_result->value(static_cast<std::size_t>(index));
     }));
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Internal to the embedded connection: every call into the engine goes through callEngine, so
-// that the program only ever sees DatabaseError with the engine's text and SQL Server's numbers.
+// Every call into the engine goes through callEngine, so that the program only ever sees
+// DatabaseError with the engine's text and SQL Server's numbers. Code that calls the engine itself
+// (the embedded connection, the demo generator) links tsql, which this header needs.
 
 #include "platform/Failure.h"
 #include "tsql/Session.h"
@@ -9,7 +10,7 @@
 #include <new>
 #include <utility>
 
-namespace platform::detail {
+namespace platform {
 
 template<typename F>
 auto callEngine(F &&f) -> decltype(f())
@@ -27,4 +28,4 @@ auto callEngine(F &&f) -> decltype(f())
     }
 }
 
-} // namespace platform::detail
+} // namespace platform

@@ -1,0 +1,134 @@
+#include "standins/CurrentUser.h"
+
+#include "demo/DemoDatabase.h"
+#include "platform/data/Connection.h"
+#include "platform/data/OdbcConnectionString.h"
+#include "platform/data/SqlText.h"
+#include "platform/security/Password.h"
+#include "platform/ui/MessageBox.h"
+#include "standins/SignInDialog.h"
+
+#include <QDir>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace standins {
+
+namespace {
+
+const QString lastDatabaseKey = QStringLiteral("SignIn/LastDatabase");
+const QString wrongSignIn = QStringLiteral("The user name or the password is not right.");
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Talvor"), QStringLiteral("Patient Brelmontaxis"));
+}
+
+void createDemo(const QString &folder, QWidget *progressParent)
+{
+    QProgressDialog progress(QStringLiteral("Creating the demo database..."), QString(), 0, 100,
+                             progressParent);
+    progress.setWindowTitle(platform::ui::applicationTitle);
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(400);
+    progress.setAutoClose(false);
+    demo::create(folder, demo::Options{}, [&progress](int percent) { progress.setValue(percent); });
+    progress.setValue(100);
+}
+
+} // namespace
+
+clsCurrentUser::clsCurrentUser(QObject *parent)
+    : QObject(parent)
+{
+}
+
+clsCurrentUser::~clsCurrentUser() = default;
+
+QObject *clsCurrentUser::sqlconnection() const
+{
+    return m_connection;
+}
+
+QString clsCurrentUser::demoFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/demo");
+}
+
+QString clsCurrentUser::defaultDatabase()
+{
+    const QString fromEnvironment = qEnvironmentVariable("TALVOR_DATABASE");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const QString last = settings().value(lastDatabaseKey).toString();
+    if (!last.isEmpty())
+        return last;
+    return QDir::toNativeSeparators(demoFolder());
+}
+
+void clsCurrentUser::ShowMain()
+{
+    SignInDialog dialog(defaultDatabase(), maxTries,
+                        [this, &dialog](const QString &database, const QString &user,
+                                        const QString &password) {
+                            return signIn(database, user, password, &dialog);
+                        });
+    dialog.exec();
+}
+
+QString clsCurrentUser::signIn(const QString &database, const QString &user, const QString &password,
+                               QWidget *progressParent)
+{
+    if (database.isEmpty())
+        return QStringLiteral("Enter the database.");
+    std::unique_ptr<platform::Connection> connection;
+    QVariant userId;
+    try {
+        const bool embedded = platform::isEmbeddedTarget(database);
+        // SQL Server may sign in the Windows user without a name; our own user table may not.
+        if (embedded && user.isEmpty())
+            return QStringLiteral("Enter your user name.");
+        if (embedded && QDir::cleanPath(QDir::fromNativeSeparators(database)) == QDir::cleanPath(demoFolder())
+            && !demo::isCreated(demoFolder()))
+            createDemo(demoFolder(), progressParent);
+        connection = platform::openConnection(database, user, password);
+        if (embedded) {
+            // The embedded engine has no logins of its own: our user table is the check.
+            auto rs = connection->openRecordset(
+                QStringLiteral("SELECT UserID, PasswordHash, DeptCode FROM Build_File.dbo.tbTalvorUser WHERE UserID = ")
+                + platform::quotedText(user));
+            if (rs->eof())
+                return wrongSignIn;
+            userId = rs->field(QStringLiteral("UserID"));
+            const QString hash = rs->field(QStringLiteral("PasswordHash")).toString();
+            const QString deptCode = rs->field(QStringLiteral("DeptCode")).toString().trimmed();
+            rs->close();
+            if (!platform::security::verifyPassword(hash, password))
+                return wrongSignIn;
+            if (!m_deptCode.isEmpty() && deptCode != m_deptCode)
+                return QStringLiteral("This user may not sign in to this program.");
+        } else {
+            // On SQL Server the login itself was the check.
+            userId = user;
+        }
+    } catch (const platform::Failure &failure) {
+        // A bare word that is neither a folder nor a data source is most likely a mistyped
+        // folder; the driver manager's words alone do not say that.
+        if (!platform::isEmbeddedTarget(database) && !database.contains(QLatin1Char('='))
+            && failure.description().contains(QLatin1String("Data source name not found"), Qt::CaseInsensitive)) {
+            const QString name = database.size() > 60 ? database.left(57) + QStringLiteral("...") : database;
+            return QStringLiteral("There is no database folder or ODBC data source named \"%1\".").arg(name);
+        }
+        return failure.description();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+    m_connection = connection.release();
+    m_connection->setParent(this);
+    m_userId = userId;
+    settings().setValue(lastDatabaseKey, platform::odbcWithoutPassword(database));
+    return {};
+}
+
+} // namespace standins
