@@ -79,7 +79,7 @@ std::string outputName(const SelectItem &item)
 
 } // namespace
 
-TablePtr Compiler::targetTable(const ObjectName &n, int errorNumber)
+TablePtr Compiler::targetTable(const ObjectName &n, int errorNumber, bool allowSystem)
 {
     if (!n.name.empty() && n.name[0] == '@') {
         auto info = m_variables ? m_variables(n.name) : std::nullopt;
@@ -91,7 +91,7 @@ TablePtr Compiler::targetTable(const ObjectName &n, int errorNumber)
         return t;
     }
     TablePtr t = m_catalog.find(n, m_database);
-    if (!t || t->kind == Table::Kind::System) {
+    if (!t || (t->kind == Table::Kind::System && !allowSystem)) {
         if (errorNumber == 208 && !n.database.empty() && !m_catalog.findDatabase(n.database))
             throw err::make(208, n.written);
         throw err::make(errorNumber, n.written);
@@ -130,7 +130,7 @@ Source Compiler::source(const NamedTable &n)
             return s;
         }
     }
-    TablePtr t = targetTable(n.name, 208);
+    TablePtr t = targetTable(n.name, 208, true);
     s.table = t;
     if (t->kind == Table::Kind::Variable)
         s.alias = s.aliased ? n.alias : n.name.name;

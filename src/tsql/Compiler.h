@@ -181,7 +181,7 @@ public:
 
     // The table a FROM or a target names: a base table, a view, a table variable, a CTE.
     Source source(const ast::NamedTable &n);
-    TablePtr targetTable(const ast::ObjectName &n, int errorNumber);
+    TablePtr targetTable(const ast::ObjectName &n, int errorNumber, bool allowSystem = false);
 
 private:
     friend class QueryCompiler;

@@ -344,12 +344,12 @@ void addColumns(BatchRunner &b, const Table &t, const AlterTable &s)
     addConstraints(b, *now, s.constraints, true, &s.columns);
 }
 
-void alterColumn(BatchRunner &b, const Table &t, const ColumnDef &d)
+void alterColumn(BatchRunner &b, const Table &t, const ColumnDef &d, const std::string &written)
 {
     Engine &e = b.engine();
     const int index = t.find(d.name);
     if (index < 0)
-        throw err::make(4924, "ALTER COLUMN", d.name, t.name);
+        throw err::make(4924, "ALTER COLUMN", d.name, written);
     const Column &old = t.columns[static_cast<std::size_t>(index)];
     if (old.identity)
         throw err::make(4928, old.name, "IDENTITY");
@@ -438,7 +438,7 @@ void dropColumns(BatchRunner &b, const Table &t, const AlterTable &s)
         if (index < 0) {
             if (s.ifExists)
                 continue;
-            throw err::make(4924, "DROP COLUMN", name, t.name);
+            throw err::make(4924, "DROP COLUMN", name, s.table.name);
         }
         const Column &c = now->columns[static_cast<std::size_t>(index)];
         auto dependent = [&](const std::string &kind, const std::string &object) {
@@ -496,7 +496,7 @@ void alterTable(BatchRunner &b, const AlterTable &s)
     switch (s.action) {
     case AlterTable::Action::AddColumns: addColumns(b, *t, s); break;
     case AlterTable::Action::AddConstraints: addConstraints(b, *t, s.constraints, s.check, nullptr); break;
-    case AlterTable::Action::AlterColumn: alterColumn(b, *t, s.columns.front()); break;
+    case AlterTable::Action::AlterColumn: alterColumn(b, *t, s.columns.front(), s.table.name); break;
     case AlterTable::Action::DropColumns: dropColumns(b, *t, s); break;
     case AlterTable::Action::DropConstraints:
         for (const std::string &n : s.names)

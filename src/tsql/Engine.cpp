@@ -496,7 +496,8 @@ Value Engine::sessionValue(std::string_view name)
     return Value::null();
 }
 
-void Engine::trace(std::string_view statement, bool ok, const std::string &error, std::int64_t rows) const
+void Engine::trace(const std::string &database, std::string_view statement, bool ok, const std::string &error,
+                   std::int64_t rows) const
 {
     if (m_tracePath.empty())
         return;
@@ -508,7 +509,7 @@ void Engine::trace(std::string_view statement, bool ok, const std::string &error
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
-    std::string line = std::string("{\"time\":\"") + stamp + "\",\"database\":\"" + jsonEscape(m_current) +
+    std::string line = std::string("{\"time\":\"") + stamp + "\",\"database\":\"" + jsonEscape(database) +
                        "\",\"statement\":\"" + jsonEscape(statement) + "\",\"ok\":" + (ok ? "true" : "false");
     if (ok)
         line += ",\"rows\":" + std::to_string(rows);

@@ -64,6 +64,7 @@ public:
     DateTime statementTime() const override { return m_statementTime; }
     DateTime statementUtcTime() const override { return m_statementUtcTime; }
     sqlite::PendingError &pending() override { return m_conn.pending(); }
+    sqlite::Connection &sqliteConnection() override { return m_conn; }
     std::size_t valueLimit() const override { return kValueLimit; }
 
     // CursorOwner
@@ -87,7 +88,8 @@ public:
     }
     void clearCancel() { m_cancel = false; }
     void refuseReadOnly(const std::string &database) const;
-    void trace(std::string_view statement, bool ok, const std::string &error, std::int64_t rows) const;
+    void trace(const std::string &database, std::string_view statement, bool ok, const std::string &error,
+               std::int64_t rows) const;
     void needAggregate(const std::string &name, const SqlType &type);
     CompileState compileState();
 

@@ -267,11 +267,11 @@ Error make(int number, std::initializer_list<std::string_view> args)
 
 Error makeWithState(int number, int state, std::initializer_list<std::string_view> args)
 {
+    // Where a number has a text per state, the last (highest state) is the usual one.
     const Message *m = find(number);
-    if (m && state >= 0)
-        for (const Message *x = m; x != std::end(messages) && x->number == number; ++x)
-            if (x->state == state)
-                m = x;
+    for (const Message *x = m; m && x != std::end(messages) && x->number == number; ++x)
+        if (state < 0 || x->state == state)
+            m = x;
     if (!m)
         return internal("message " + std::to_string(number) + " is missing from the catalogue");
     return Error(number, m->severity, m->state, fill(m->text, args));

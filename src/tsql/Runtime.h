@@ -15,6 +15,7 @@ namespace tsql {
 class RuntimeHost : public fn::Runtime {
 public:
     virtual sqlite::PendingError &pending() = 0;
+    virtual sqlite::Connection &sqliteConnection() = 0;
     virtual std::size_t valueLimit() const = 0; // the largest text or binary value, in bytes
 };
 

@@ -48,6 +48,16 @@ public:
     // Whether what is being prepared is the engine's own SQL rather than SQL compiled from a
     // statement (the authorizer lets only the engine's own SQL reach SQLite's internals).
     bool trusted() const { return m_trusted; }
+    // The engine's own SQL made while a compiled statement is being prepared (a system view's
+    // table declaring itself) is trusted for as long as this lives.
+    class Trust {
+    public:
+        explicit Trust(Connection &c) : m_c(c), m_was(c.m_trusted) { c.m_trusted = true; }
+        ~Trust() { m_c.m_trusted = m_was; }
+    private:
+        Connection &m_c;
+        bool m_was;
+    };
 
 private:
     friend sqlite3_stmt *prepareCompiled(Connection &c, std::string_view sql);

@@ -51,7 +51,10 @@ std::vector<std::string> refusedColumns(const std::string &message)
 void BatchRunner::run(const Statement &s)
 {
     m_e.startStatement();
-    const std::string_view text = std::string_view(m_text).substr(s.offset, s.endOffset - s.offset);
+    // The program's one statement is traced exactly as it came; a batch's statements as written.
+    const std::string_view text = m_single ? std::string_view(m_text)
+                                           : std::string_view(m_text).substr(s.offset, s.endOffset - s.offset);
+    const std::string database = m_e.currentDatabase(); // the trace names where the statement started
     const std::size_t queued = m_queue.size();
     try {
         switch (s.kind) {
@@ -79,14 +82,14 @@ void BatchRunner::run(const Statement &s)
         default: ddl::run(*this, s); break;
         }
     } catch (const Error &e) {
-        m_e.trace(text, false, e.what(), 0);
+        m_e.trace(database, text, false, e.what(), 0);
         throw;
     }
     std::int64_t rows = -1;
     for (std::size_t k = queued; k < m_queue.size(); ++k)
         if (m_queue[k].kind == Item::Done)
             rows = m_queue[k].count;
-    m_e.trace(text, true, {}, rows);
+    m_e.trace(database, text, true, {}, rows);
 }
 
 void BatchRunner::select(const SelectStatement &s)
@@ -351,7 +354,7 @@ void BatchRunner::setOption(const SetOption &s)
                    o == "IO" || o == "TIME" || o == "PROFILE" || o == "XML") {
             // Accepted as SQL Server accepts them; they change nothing the engine answers.
         } else {
-            throw err::make(195, o).atLine(s.line);
+            throw err::makeWithState(195, 5, {o}).atLine(s.line);
         }
     }
 }

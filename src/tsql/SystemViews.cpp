@@ -37,6 +37,7 @@ int connect(sqlite3 *db, void *aux, int, const char *const *, sqlite3_vtab **out
     for (const auto &c : d.columns)
         sql += "\"" + std::string(c.name) + "\", ";
     sql += "db HIDDEN)";
+    sqlite::Connection::Trust trust(m->host->sqliteConnection());
     const int rc = sqlite3_declare_vtab(db, sql.c_str());
     if (rc != SQLITE_OK)
         return rc;

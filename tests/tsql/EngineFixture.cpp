@@ -25,6 +25,8 @@ static QString valueText(const tsql::Value &v)
     case tsql::Value::Type::Integer: return QString::number(v.asInteger());
     case tsql::Value::Type::Float: return QString::number(v.asFloat());
     case tsql::Value::Type::Text: return QString::fromStdString(v.asText());
+    case tsql::Value::Type::Decimal: return QString::fromStdString(v.asDecimal().toString());
+    case tsql::Value::Type::Binary: return QStringLiteral("0x") + QString::fromLatin1(QByteArray::fromStdString(v.asText()).toHex().toUpper());
     case tsql::Value::Type::DateTime: {
         const auto &d = v.asDateTime();
         char buf[32];
@@ -48,6 +50,33 @@ QString EngineFixture::render(tsql::Result &r)
         lines << cells.join('|');
     }
     return lines.join('\n');
+}
+
+QString EngineFixture::batch(const QString &text)
+{
+    QStringList out;
+    auto run = m_session->run(text.toStdString());
+    while (run->next()) {
+        switch (run->item()) {
+        case tsql::BatchRun::Item::Rows: {
+            const QString rows = render(run->rows());
+            if (!rows.isEmpty())
+                out << rows;
+            break;
+        }
+        case tsql::BatchRun::Item::Done:
+            if (run->count() >= 0)
+                out << QStringLiteral("(%1 rows)").arg(run->count());
+            break;
+        case tsql::BatchRun::Item::Message: {
+            const tsql::Message &m = run->message();
+            out << (m.isError() ? QStringLiteral("Msg %1: %2").arg(m.number).arg(QString::fromStdString(m.text))
+                                : QString::fromStdString(m.text));
+            break;
+        }
+        }
+    }
+    return out.join('\n');
 }
 
 QString EngineFixture::run(const QString &sql)

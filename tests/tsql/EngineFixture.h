@@ -22,6 +22,9 @@ public:
     // Rows as "a|b" lines joined by "\n" (NULL as NULL, date-times as yyyy-mm-dd hh:mm:ss.fff),
     // "(N rows)" for a statement without rows, or "Msg N: text" for a failure.
     QString run(const QString &sql);
+    // A whole batch as SQL Server runs it: each result set's rows, "(N rows)" after each
+    // statement that counts, "Msg N: text" for an error, the text of PRINT and other messages.
+    QString batch(const QString &text);
     // Runs every statement; fails the test on the first error.
     void script(const QStringList &statements);
     // The hospital tables the program's statements name, with a handful of awkward rows.

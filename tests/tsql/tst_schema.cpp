@@ -69,7 +69,7 @@ void TestSchema::changes_data()
                                           << "INSERT INTO t VALUES ('7', ' 8 ', 9)" << "(1 rows)" << "SELECT a + b + c FROM t" << "24";
     QTest::newRow("primary key") << QStringList{} << "INSERT INTO build_file.dbo.tbcocivilstatus VALUES (6, 'Common Law');"
                                  << "Msg 2627: Violation of PRIMARY KEY constraint 'PK_tbcocivilstatus'. Cannot insert duplicate key "
-                                    "in object 'Build_File.dbo.tbcocivilstatus'. The duplicate key value is (6)."
+                                    "in object 'dbo.tbcocivilstatus'. The duplicate key value is (6)."
                                  << "SELECT CivilStatus FROM build_file.dbo.tbcocivilstatus WHERE civilstatusID = 6" << "Widowed";
     QTest::newRow("not null") << QStringList{} << "INSERT INTO tbPatient (HospNum) VALUES ('H001')"
                               << "Msg 515: Cannot insert the value NULL into column 'IDNum', table 'Patient_Data.dbo.tbPatient'; "
@@ -179,7 +179,7 @@ void TestSchema::changes_data()
     QTest::newRow("rebuild keeps indexes") << QStringList{"CREATE TABLE t (a int, b int)", "CREATE UNIQUE INDEX ixA ON t (a)",
                                                           "INSERT INTO t VALUES (1, 5)", "ALTER TABLE t ALTER COLUMN b varchar(10)"}
                                            << "INSERT INTO t VALUES (1, 2)"
-                                           << "Msg 2601: Cannot insert duplicate key row in object 'Patient_Data.dbo.t' with unique index 'ixA'. The duplicate key value is (1)."
+                                           << "Msg 2601: Cannot insert duplicate key row in object 'dbo.t' with unique index 'ixA'. The duplicate key value is (1)."
                                            << "SELECT count(*) FROM t" << "1";
     QTest::newRow("indexed column cannot change type") << QStringList{} << "ALTER TABLE tbPatient ALTER COLUMN AdmDate varchar(30)"
                                                        << "Msg 5074: The index 'ixAdm' is dependent on column 'AdmDate'."

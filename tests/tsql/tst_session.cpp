@@ -19,8 +19,8 @@ private slots:
     void openingFolders();
     void oneStatementPerCall_data();
     void oneStatementPerCall();
-    void splitStatements_data();
-    void splitStatements();
+    void batches_data();
+    void batches();
     void traceLines();
     void cursorSurvivesWrites();
     void transactions_data();
@@ -73,31 +73,31 @@ void TestSession::oneStatementPerCall()
     QCOMPARE(db.run("SELECT count(*) FROM tbPatient"), QStringLiteral("3"));
 }
 
-void TestSession::splitStatements_data()
+// learn.microsoft.com: Batches of SQL Statements; TRY...CATCH (Transact-SQL): a syntax error
+// anywhere stops the whole batch before it runs; statements end where the grammar says.
+void TestSession::batches_data()
 {
     QTest::addColumn<QString>("batch");
-    QTest::addColumn<QStringList>("statements");
-    QTest::newRow("separators") << "USE Build_File; SELECT 1;\nSELECT 'a;b'" << QStringList{"USE Build_File;", "SELECT 1;", "SELECT 'a;b'"};
-    QTest::newRow("no separators") << "SELECT 1 SELECT 2\n\nINSERT INTO t VALUES (1)"
-                                   << QStringList{"SELECT 1", "SELECT 2", "INSERT INTO t VALUES (1)"};
-    QTest::newRow("bad statement keeps the rest") << "SELECT 1 SELECT FROM x SELECT 3" << QStringList{"SELECT 1", "SELECT FROM x SELECT 3"};
-    QTest::newRow("empty") << "  -- nothing\n" << QStringList{};
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("separators") << "USE Build_File; SELECT 1;\nSELECT 'a;b' USE Patient_Data"
+                                << "Changed database context to 'Build_File'.\n1\n(1 rows)\na;b\n(1 rows)\n"
+                                   "Changed database context to 'Patient_Data'.";
+    QTest::newRow("no separators") << "SELECT 1 SELECT 2" << "1\n(1 rows)\n2\n(1 rows)";
+    QTest::newRow("a syntax error stops everything") << "DELETE FROM tbOutPatient SELECT 1 SELECT FROM x SELECT 3"
+                                                     << "Msg 156: Incorrect syntax near the keyword 'FROM'.";
+    QTest::newRow("unclosed quote") << "DELETE FROM tbOutPatient SELECT 'open" << "Msg 105: Unclosed quotation mark after the character string 'open'.";
+    QTest::newRow("empty") << "  -- nothing\n" << "";
 }
 
-void TestSession::splitStatements()
+void TestSession::batches()
 {
     QFETCH(QString, batch);
-    QFETCH(QStringList, statements);
-    QStringList got;
-    for (const auto &s : tsql::Session::splitStatements(batch.toStdString()))
-        got << QString::fromStdString(s);
-    QCOMPARE(got, statements);
-    try {
-        tsql::Session::splitStatements("SELECT 'open");
-        QFAIL("an unclosed quotation mark split");
-    } catch (const tsql::Error &e) {
-        QCOMPARE(e.number(), 105);
-    }
+    QFETCH(QString, outcome);
+    EngineFixture db;
+    db.loadHospital();
+    QCOMPARE(db.batch(batch), outcome);
+    // The DELETE at the start of two of the batches must not have run.
+    QCOMPARE(db.run("SELECT count(*) FROM tbOutPatient"), QStringLiteral("2"));
 }
 
 void TestSession::traceLines()
@@ -183,11 +183,14 @@ void TestSession::transactions_data()
                        "(-1 rows)", "(-1 rows)",
                        "Msg 3903: The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."}
         << false << "2";
-    QTest::newRow("named transactions are refused")
-        << QStringList{"BEGIN TRAN upgrade", "BEGIN", "COMMIT TRAN upgrade", "SAVE TRAN here"}
-        << QStringList{"Msg 102: Incorrect syntax near 'upgrade'.", "Msg 156: Incorrect syntax near the keyword 'BEGIN'.",
-                       "Msg 102: Incorrect syntax near 'upgrade'.", "Msg 102: Incorrect syntax near 'SAVE'."}
-        << false << "2";
+    // learn.microsoft.com: SAVE TRANSACTION (Transact-SQL): a rollback to a savepoint keeps the
+    // transaction and what came before the savepoint.
+    QTest::newRow("savepoints")
+        << QStringList{"BEGIN TRAN upgrade", "SAVE TRAN here", "DELETE FROM tbOutPatient", "ROLLBACK TRAN here",
+                       "COMMIT TRAN upgrade", "SAVE TRAN later"}
+        << QStringList{"(-1 rows)", "(-1 rows)", "(2 rows)", "(-1 rows)", "(-1 rows)",
+                       "Msg 628: Cannot issue SAVE TRANSACTION when there is no active transaction."}
+        << true << "2";
 }
 
 void TestSession::transactions()
