@@ -1,10 +1,7 @@
 #include "Diagnosis.h"
 
 #include "platform/data/Connection.h"
-#include "tsql/Compiler.h"
-#include "tsql/Engine.h"
-#include "tsql/Lexer.h"
-#include "tsql/Parser.h"
+#include "tsql/Session.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -65,38 +62,23 @@ double runStatements(platform::Connection &connection, const QStringList &statem
 Plan explain(const QString &folder, const QString &statement)
 {
     Plan plan;
-    tsql::Engine engine(folder.toStdString(), "Patient_Data");
+    auto session = tsql::Session::open(folder.toStdString(), "Patient_Data");
     const std::string text = statement.toStdString();
-    const auto tokens = tsql::tokenize(text);
-    tsql::Parser parser(tokens);
-    const auto parsed = parser.statement();
-    if (!parsed || !parsed->select)
-        return plan;
-    tsql::Compiler compiler(engine.catalog(), engine.currentDatabase());
-    const std::string sql = compiler.select(*parsed->select).sql;
-    plan.sql = QString::fromStdString(sql);
-    const std::string query = "EXPLAIN QUERY PLAN " + sql;
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(engine.handle(), query.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            plan.steps << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 3)));
-    } else {
-        plan.steps << QString::fromUtf8(sqlite3_errmsg(engine.handle()));
-    }
-    sqlite3_finalize(stmt);
-
-    // The engine's own SQL without its cursor and the recordset: what is left of the gap to the
-    // floor is in the SQL, the rest in the layers above it.
+    const tsql::Explanation e = session->explain(text);
+    for (const std::string &sql : e.sqlite)
+        plan.sql += (plan.sql.isEmpty() ? QString() : QStringLiteral("; ")) + QString::fromStdString(sql);
+    for (const std::string &step : e.plan)
+        plan.steps << QString::fromStdString(step);
+    // The statement through the engine alone, without the recordset and the grid: what is left
+    // of the gap to the floor is in the engine, the rest in the layers above it.
     std::vector<double> runs;
     for (int i = 0; i < 7; ++i) {
         QElapsedTimer timer;
         timer.start();
-        if (sqlite3_prepare_v2(engine.handle(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-            break;
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-                sqlite3_column_text(stmt, c);
-        sqlite3_finalize(stmt);
+        auto r = session->execute(text);
+        while (r->next())
+            for (std::size_t c = 0; c < r->columns().size(); ++c)
+                (void)r->value(c);
         runs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(runs.begin(), runs.end());

@@ -35,7 +35,7 @@ double runStatements(platform::Connection &connection, const QStringList &statem
 struct Plan {
     QString sql;
     QStringList steps;
-    double generatedMs = 0; // median time of that SQL run straight on SQLite, every column read as text
+    double generatedMs = 0; // median time of the statement through the engine alone, every value read
 };
 Plan explain(const QString &folder, const QString &statement);
 

@@ -1,6 +1,6 @@
 #include "Floor.h"
 
-#include "tsql/Sqlite.h"
+#include "tsql/Text.h"
 
 #include <sqlite3.h>
 
@@ -13,7 +13,7 @@ namespace {
 
 int compareTsql(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
-    return tsql::collate(std::string_view(static_cast<const char *>(a), static_cast<std::size_t>(lengthA)),
+    return tsql::text::compare(std::string_view(static_cast<const char *>(a), static_cast<std::size_t>(lengthA)),
                          std::string_view(static_cast<const char *>(b), static_cast<std::size_t>(lengthB)));
 }
 

@@ -48,6 +48,40 @@ SqlType sessionVariableType(const std::string &name)
     return {};
 }
 
+// A result set of a batch: an error while its rows are read ends the rows, and the batch
+// reports it in its stream, as SQL Server sends an error after the rows it got to.
+class GuardedRows final : public Result {
+public:
+    explicit GuardedRows(std::unique_ptr<Result> inner) : m_inner(std::move(inner)) {}
+    bool hasRows() const override { return true; }
+    const std::vector<ColumnInfo> &columns() const override { return m_inner->columns(); }
+    bool next() override
+    {
+        if (m_error)
+            return false;
+        try {
+            if (m_inner->next()) {
+                ++m_rows;
+                return true;
+            }
+        } catch (const Error &e) {
+            m_error = e;
+        } catch (const std::bad_alloc &) {
+            m_error = err::outOfMemory();
+        }
+        return false;
+    }
+    const Value &value(std::size_t column) const override { return m_inner->value(column); }
+    std::int64_t rowsAffected() const override { return -1; }
+    std::int64_t rows() const { return m_rows; }
+    const std::optional<Error> &error() const { return m_error; }
+
+private:
+    std::unique_ptr<Result> m_inner;
+    std::optional<Error> m_error;
+    std::int64_t m_rows = 0;
+};
+
 } // namespace
 
 BatchRunner::BatchRunner(Engine &engine, std::string text, std::vector<Parameter> parameters, bool single)
@@ -280,7 +314,8 @@ void BatchRunner::queueRows(std::unique_ptr<Result> rows)
 {
     Queued q;
     q.kind = Item::Rows;
-    q.rows = std::move(rows);
+    // The program's one statement reads its rows itself and sees their errors as exceptions.
+    q.rows = m_single ? std::move(rows) : std::make_unique<GuardedRows>(std::move(rows));
     m_queue.push_back(std::move(q));
 }
 
@@ -335,6 +370,20 @@ void BatchRunner::finishRows()
         return;
     std::unique_ptr<Result> rows = std::move(m_item.rows);
     std::int64_t count = 0;
+    if (auto *g = dynamic_cast<GuardedRows *>(rows.get())) {
+        while (g->next()) {
+        }
+        const std::optional<Error> error = g->error();
+        count = g->rows();
+        rows.reset();
+        if (error) {
+            fail(*error, m_line);
+            return;
+        }
+        m_e.state().rowcount = count;
+        queueDone(count);
+        return;
+    }
     try {
         if (auto *c = dynamic_cast<Cursor *>(rows.get())) {
             while (c->next()) {

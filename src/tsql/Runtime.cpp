@@ -32,12 +32,12 @@ void guarded(sqlite3_context *ctx, F &&f)
         f();
     } catch (const Error &e) {
         host(ctx).pending().set(e);
-        sqlite3_result_error(ctx, "tsql", -1);
+        sqlite3_result_error(ctx, e.what(), -1);
     } catch (const std::bad_alloc &) {
         sqlite3_result_error_nomem(ctx);
     } catch (const std::exception &e) {
         host(ctx).pending().set(err::internal(e.what()));
-        sqlite3_result_error(ctx, "tsql", -1);
+        sqlite3_result_error(ctx, e.what(), -1);
     } catch (...) {
         host(ctx).pending().set(err::internal("an unknown failure"));
         sqlite3_result_error(ctx, "tsql", -1);
@@ -66,7 +66,9 @@ void checkSize(sqlite3_context *ctx, const Value &v)
         throw err::make(7119, std::to_string(host(ctx).valueLimit()));
 }
 
-int collation(void *, int la, const void *a, int lb, const void *b)
+} // namespace
+
+int collationCompare(void *, int la, const void *a, int lb, const void *b)
 {
     const std::string_view x(static_cast<const char *>(a), static_cast<std::size_t>(la));
     const std::string_view y(static_cast<const char *>(b), static_cast<std::size_t>(lb));
@@ -75,6 +77,8 @@ int collation(void *, int la, const void *a, int lb, const void *b)
         return xEnd == yEnd ? 0 : (xEnd ? 1 : -1);
     return text::compare(x, y);
 }
+
+namespace {
 
 void fnCast(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool attempt)
 {
@@ -549,7 +553,7 @@ void registerRuntime(sqlite3 *db, RuntimeHost *rt)
     // Innocuous: the engine's triggers (CHECK and FOREIGN KEY constraints) call them.
     constexpr int det = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     constexpr int vol = SQLITE_UTF8 | SQLITE_INNOCUOUS;
-    sqlite3_create_collation(db, "TSQL", SQLITE_UTF8, nullptr, collation);
+    sqlite3_create_collation(db, "TSQL", SQLITE_UTF8, nullptr, collationCompare);
     auto add = [&](const char *name, int args, int flags, void (*f)(sqlite3_context *, int, sqlite3_value **)) {
         sqlite3_create_function_v2(db, name, args, flags, rt, f, nullptr, nullptr, nullptr);
     };

@@ -23,6 +23,9 @@ void registerRuntime(sqlite3 *db, RuntimeHost *host);
 // SUM and AVG of an exact type, made per type on first use: "tsql_sum_<type code>".
 void registerAggregate(sqlite3 *db, RuntimeHost *host, const std::string &name, const SqlType &type);
 
+// The collation TSQL's comparison (SQL_Latin1_General_CP1_CI_AS).
+int collationCompare(void *, int la, const void *a, int lb, const void *b);
+
 // A text that the collation TSQL puts after every other: the upper bound of a range that holds
 // everything (a LIKE pattern without a fixed beginning).
 extern const std::string kAfterEverything;

@@ -2,7 +2,7 @@
 // SQLite's own check of a database file, with the engine's collation registered so that its
 // indexes can be checked too: "ok", or what is wrong.
 
-#include "tsql/Sqlite.h"
+#include "tsql/Extension.h"
 
 #include <QString>
 #include <sqlite3.h>
@@ -12,7 +12,7 @@ inline QString integrity(const QString &file)
     sqlite3 *db = nullptr;
     QString out = QStringLiteral("cannot open");
     if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        tsql::registerFunctions(db);
+        tsql::registerStandalone(db);
         sqlite3_stmt *st = nullptr;
         if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK
             && sqlite3_step(st) == SQLITE_ROW)

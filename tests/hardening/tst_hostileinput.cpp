@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "tsql/Sqlite.h"
+#include "tsql/Extension.h"
 
 #include <sqlite3.h>
 
@@ -32,7 +32,7 @@ QString databaseState(const QString &folder)
             sqlite3_close(db);
             return QStringLiteral("cannot open ") + file;
         }
-        tsql::registerFunctions(db);
+        tsql::registerStandalone(db);
         auto scalarList = [db](const char *sql) {
             QStringList out;
             sqlite3_stmt *st = nullptr;

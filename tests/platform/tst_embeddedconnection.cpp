@@ -27,7 +27,7 @@ private slots:
     void engineErrorsKeepTheirTextAndNumbers_data();
     void engineErrorsKeepTheirTextAndNumbers();
     void useChangesTheCurrentDatabase();
-    void splitBatch();
+    void runBatch();
     void openRefusesFoldersWithoutTheDatabase_data();
     void openRefusesFoldersWithoutTheDatabase();
     void embeddedTargets_data();
@@ -247,15 +247,26 @@ void TestEmbeddedConnection::useChangesTheCurrentDatabase()
     QCOMPARE(m_conn->displayName(), QDir::toNativeSeparators(m_dir.path()));
 }
 
-void TestEmbeddedConnection::splitBatch()
+void TestEmbeddedConnection::runBatch()
 {
-    QCOMPARE(m_conn->splitBatch(QStringLiteral("SELECT 1;\nSELECT 'a;b'\n-- done\n")).size(), 2);
-    try {
-        m_conn->splitBatch(QStringLiteral("SELECT 'unclosed"));
-        QFAIL("no error");
-    } catch (const DatabaseError &e) {
-        QCOMPARE(e.number(), 105);
-    }
+    // Every result set, count and message of a batch arrives, in order.
+    struct Collect final : platform::BatchSink {
+        QStringList items;
+        void rows(platform::Recordset &rs) override
+        {
+            for (; !rs.eof(); rs.moveNext())
+                items << rs.value(0).toString();
+        }
+        void done(qint64 n) override { items << QStringLiteral("(%1)").arg(n); }
+        void message(const platform::DatabaseMessage &m) override { items << QString::number(m.number) + QLatin1Char(' ') + m.text; }
+    };
+    Collect all;
+    m_conn->runBatch(QStringLiteral("SELECT 1;\nSELECT 'a;b'\nPRINT 'done'\nSELECT 1/0"), all);
+    QCOMPARE(all.items, (QStringList{"1", "(1)", "a;b", "(1)", "0 done", "8134 Divide by zero error encountered."}));
+    Collect broken;
+    m_conn->runBatch(QStringLiteral("SELECT 1 SELECT 'unclosed"), broken);
+    QCOMPARE(broken.items.size(), 1);
+    QVERIFY(broken.items.front().startsWith(QStringLiteral("105 ")));
 }
 
 void TestEmbeddedConnection::openRefusesFoldersWithoutTheDatabase_data()

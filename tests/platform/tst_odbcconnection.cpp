@@ -257,7 +257,6 @@ void TestOdbcConnection::currentDatabaseAndDisplayName()
     std::unique_ptr<Connection> c = openOdbcConnection(target(u"test.db"_qs), u"clerk"_qs, u"hidden"_qs);
     QCOMPARE(c->currentDatabase(), m_dir.filePath(u"test.db"_qs));
     QVERIFY(!c->displayName().contains(u"hidden"_qs));
-    QCOMPARE(c->splitBatch(u"SELECT 1\nSELECT 2"_qs), QStringList(u"SELECT 1\nSELECT 2"_qs));
 }
 
 void TestOdbcConnection::serverThatDoesNotAnswer_data()

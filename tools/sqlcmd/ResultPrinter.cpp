@@ -143,16 +143,18 @@ void ResultPrinter::printRow(const std::vector<Column> &columns, const QStringLi
     printLine(out.join(m_options.separator));
 }
 
+void ResultPrinter::printCount(qint64 n)
+{
+    if (n < 0)
+        return;
+    printLine(QString());
+    printLine(QStringLiteral("(%1 %2 affected)").arg(n).arg(n == 1 ? "row" : "rows"));
+}
+
 void ResultPrinter::print(platform::Recordset &rs)
 {
-    if (!rs.isResultSet()) {
-        if (rs.rowsAffected() >= 0) {
-            const qint64 n = rs.rowsAffected();
-            printLine(QString());
-            printLine(QStringLiteral("(%1 %2 affected)").arg(n).arg(n == 1 ? "row" : "rows"));
-        }
+    if (!rs.isResultSet())
         return;
-    }
 
     std::vector<Column> columns(static_cast<std::size_t>(rs.fieldCount()));
     bool probe = false;
@@ -207,9 +209,7 @@ void ResultPrinter::print(platform::Recordset &rs)
         ++count;
         rs.moveNext();
     }
-    rs.close();
-    printLine(QString());
-    printLine(QStringLiteral("(%1 %2 affected)").arg(count).arg(count == 1 ? "row" : "rows"));
+    (void)count;
 }
 
 } // namespace sqlcmd

@@ -24,7 +24,9 @@ class ResultPrinter {
 public:
     ResultPrinter(const PrintOptions &options, std::FILE *out);
 
+    // The result set's headings and rows; the count follows as its own item (printCount).
     void print(platform::Recordset &recordset);
+    void printCount(qint64 rows); // "(N rows affected)" after a blank line; nothing for -1
     void printLine(const QString &line);
 
     // The display width of a column of this T-SQL type, or -1 when the type does not say

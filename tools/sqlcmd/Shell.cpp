@@ -2,33 +2,9 @@
 
 #include "platform/data/Connection.h"
 
-#include <QRegularExpression>
 
 namespace sqlcmd {
 
-namespace {
-
-// The line of the batch on which a statement starts, counted from 1 as the server counts it.
-int startLine(const QString &batch, const QString &statement, qsizetype &from)
-{
-    const QString head = statement.trimmed();
-    const qsizetype at = head.isEmpty() ? -1 : batch.indexOf(head, from);
-    if (at < 0)
-        return 1;
-    from = at + head.size();
-    return static_cast<int>(batch.left(at).count(QLatin1Char('\n'))) + 1;
-}
-
-// Only USE changes the database; asking the connection after every statement would cost a round
-// trip to SQL Server each time.
-bool changesDatabase(const QString &statement)
-{
-    static const QRegularExpression use(QStringLiteral(R"(^\s*use\b)"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    return use.match(statement).hasMatch();
-}
-
-} // namespace
 
 Shell::Shell(platform::Connection &connection, const PrintOptions &print, std::FILE *out,
              bool exitOnError)
@@ -52,36 +28,29 @@ void Shell::reportError(const QString &text, int number, int severity, int state
 
 bool Shell::runBatch(const QString &batch)
 {
-    QStringList statements;
+    // The batch goes to the connection whole; what it produces is printed in order.
+    struct Printer final : platform::BatchSink {
+        Shell &shell;
+        explicit Printer(Shell &s) : shell(s) {}
+        void rows(platform::Recordset &rs) override { shell.m_printer.print(rs); }
+        void done(qint64 count) override { shell.m_printer.printCount(count); }
+        void message(const platform::DatabaseMessage &m) override
+        {
+            if (m.isError())
+                shell.reportError(m.text, m.number, m.severity, m.state, m.line);
+            else
+                shell.m_printer.printLine(m.text);
+        }
+    } printer(*this);
     try {
-        statements = m_connection.splitBatch(batch);
+        m_connection.runBatch(batch, printer);
     } catch (const platform::DatabaseError &e) {
         reportError(e.description(), e.number(), e.severity(), e.state(), 1);
-        return !(m_exitOnError && m_anyError);
-    }
-    qsizetype searchFrom = 0;
-    for (const QString &statement : statements) {
-        const int line = startLine(batch, statement, searchFrom);
-        try {
-            const bool use = changesDatabase(statement);
-            const QString before = use ? m_connection.currentDatabase() : QString();
-            auto rs = m_connection.openRecordset(statement);
-            m_printer.print(*rs);
-            if (use) {
-                const QString after = m_connection.currentDatabase();
-                if (after.compare(before, Qt::CaseInsensitive) != 0)
-                    m_printer.printLine(QStringLiteral("Changed database context to '%1'.").arg(after));
-            }
-        } catch (const platform::DatabaseError &e) {
-            reportError(e.description(), e.number(), e.severity(), e.state(), line);
-        } catch (const platform::Failure &e) {
-            reportError(e.description(), 0, 16, 1, line);
-        }
-        if (m_exitOnError && m_anyError)
-            return false;
+    } catch (const platform::Failure &e) {
+        reportError(e.description(), 0, 16, 1, 1);
     }
     std::fflush(m_out);
-    return true;
+    return !(m_exitOnError && m_anyError);
 }
 
 } // namespace sqlcmd

@@ -32,6 +32,26 @@ public:
     virtual void close() = 0;                      // releases the cursor; idempotent
 };
 
+// A message a batch produced, as SQL Server sends one: an error, a PRINT, RAISERROR, or an
+// informational message such as "Changed database context to 'X'.".
+struct DatabaseMessage {
+    int number = 0;
+    int severity = 0; // above 10: an error
+    int state = 1;
+    int line = 0;
+    QString text;
+    bool isError() const { return severity > 10; }
+};
+
+// What a whole batch produces, item by item, in order (the command-line shell prints them).
+class BatchSink {
+public:
+    virtual ~BatchSink() = default;
+    virtual void rows(Recordset &recordset) = 0;              // a result set, on its first row
+    virtual void done(qint64 count) = 0;                      // a statement's count; -1 for none
+    virtual void message(const DatabaseMessage &message) = 0;
+};
+
 class Connection : public QObject {
     Q_OBJECT
 public:
@@ -43,9 +63,9 @@ public:
     virtual std::unique_ptr<Recordset> openRecordset(const QString &sql) = 0;
     // Runs one statement, discarding any rows; returns the rows affected (-1 if unknown).
     virtual qint64 execute(const QString &sql) = 0;
-    // The statements of a command-line batch, as this connection wants them sent: the embedded
-    // engine takes one statement per call, SQL Server takes the batch whole.
-    virtual QStringList splitBatch(const QString &batch) const = 0;
+    // Runs a whole batch, as the command-line shell sends one, and reports all it produces.
+    // Throws DatabaseError only when the batch could not be sent at all.
+    virtual void runBatch(const QString &batch, BatchSink &sink) = 0;
     virtual QString currentDatabase() = 0;
     // A short description for titles and logs: the embedded folder, or the ODBC server and
     // database. Never holds a password.

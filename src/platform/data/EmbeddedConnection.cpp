@@ -66,17 +66,33 @@ qint64 EmbeddedConnection::execute(const QString &sql)
     return result->hasRows() ? -1 : result->rowsAffected();
 }
 
-QStringList EmbeddedConnection::splitBatch(const QString &batch) const
+void EmbeddedConnection::runBatch(const QString &batch, BatchSink &sink)
 {
     const QByteArray utf8 = batch.toUtf8();
-    const std::vector<std::string> parts = callEngine([&] {
-        return tsql::Session::splitStatements(std::string_view(utf8.constData(), utf8.size()));
-    });
-    QStringList statements;
-    statements.reserve(static_cast<qsizetype>(parts.size()));
-    for (const std::string &p : parts)
-        statements << QString::fromStdString(p);
-    return statements;
+    auto run = callEngine([&] { return m_session->run(std::string_view(utf8.constData(), utf8.size())); });
+    while (callEngine([&] { return run->next(); })) {
+        switch (run->item()) {
+        case tsql::BatchRun::Item::Rows: {
+            EmbeddedRecordset recordset(run->rows());
+            sink.rows(recordset);
+            break;
+        }
+        case tsql::BatchRun::Item::Done:
+            sink.done(run->count());
+            break;
+        case tsql::BatchRun::Item::Message: {
+            const tsql::Message &m = run->message();
+            DatabaseMessage message;
+            message.number = m.number;
+            message.severity = m.severity;
+            message.state = m.state;
+            message.line = m.line;
+            message.text = QString::fromStdString(m.text);
+            sink.message(message);
+            break;
+        }
+        }
+    }
 }
 
 QString EmbeddedConnection::currentDatabase()

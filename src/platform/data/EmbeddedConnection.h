@@ -25,7 +25,7 @@ public:
 
     std::unique_ptr<Recordset> openRecordset(const QString &sql) override;
     qint64 execute(const QString &sql) override;
-    QStringList splitBatch(const QString &batch) const override;
+    void runBatch(const QString &batch, BatchSink &sink) override;
     QString currentDatabase() override;
     QString displayName() const override;
 

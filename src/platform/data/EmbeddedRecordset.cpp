@@ -24,8 +24,20 @@ QVariant toVariant(const tsql::Value &v)
         return v.asFloat();
     case tsql::Value::Type::Text:
         return QString::fromStdString(v.asText());
+    case tsql::Value::Type::Decimal:
+        // Exact, as ADO hands a decimal over: the text of the number, not a double.
+        return QString::fromStdString(v.asDecimal().toString());
+    case tsql::Value::Type::Binary:
+        return QByteArray::fromStdString(v.asText());
     case tsql::Value::Type::DateTime: {
         const tsql::DateTime &d = v.asDateTime();
+        if (v.sqlType().base == tsql::Base::Date)
+            return QDate(d.year, d.month, d.day);
+        if (v.sqlType().base == tsql::Base::Time)
+            return QTime(d.hour, d.minute, d.second, d.millisecond);
+        if (v.sqlType().base == tsql::Base::DateTimeOffset)
+            return QDateTime(QDate(d.year, d.month, d.day), QTime(d.hour, d.minute, d.second, d.millisecond),
+                             Qt::OffsetFromUTC, d.offsetMinutes * 60);
         // Local time, as stored: the server's datetime carries no zone and none is applied.
         return QDateTime(QDate(d.year, d.month, d.day),
                          QTime(d.hour, d.minute, d.second, d.millisecond), Qt::LocalTime);
@@ -37,17 +49,28 @@ QVariant toVariant(const tsql::Value &v)
 } // namespace
 
 EmbeddedRecordset::EmbeddedRecordset(std::unique_ptr<tsql::Result> result)
-    : m_result(std::move(result))
+    : m_owned(std::move(result)), m_result(m_owned.get())
+{
+    start();
+}
+
+EmbeddedRecordset::EmbeddedRecordset(tsql::Result &result) : m_result(&result)
+{
+    start();
+}
+
+void EmbeddedRecordset::start()
 {
     m_isResultSet = m_result->hasRows();
     m_rowsAffected = m_result->rowsAffected();
     if (!m_isResultSet) {
-        m_result.reset();
+        m_owned.reset();
+        m_result = nullptr;
         return;
     }
     for (const tsql::ColumnInfo &c : m_result->columns()) {
         m_names << QString::fromStdString(c.name);
-        m_types << QString::fromStdString(c.typeName);
+        m_types << QString::fromStdString(c.typeName());
     }
     fetch();
 }
@@ -135,7 +158,8 @@ qint64 EmbeddedRecordset::rowsAffected() const
 
 void EmbeddedRecordset::close()
 {
-    m_result.reset();
+    m_owned.reset();
+    m_result = nullptr;
     m_eof = true;
 }
 

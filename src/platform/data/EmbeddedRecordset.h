@@ -15,6 +15,8 @@ namespace platform {
 class EmbeddedRecordset : public Recordset {
 public:
     explicit EmbeddedRecordset(std::unique_ptr<tsql::Result> result);
+    // A result owned elsewhere (one result set of a batch).
+    explicit EmbeddedRecordset(tsql::Result &result);
     ~EmbeddedRecordset() override;
 
     bool isResultSet() const override;
@@ -29,11 +31,13 @@ public:
     void close() override;
 
 private:
+    void start();
     void fetch();
     void requireOpen() const;
     void requireRow() const;
 
-    std::unique_ptr<tsql::Result> m_result;
+    std::unique_ptr<tsql::Result> m_owned;
+    tsql::Result *m_result = nullptr;
     QStringList m_names;
     QStringList m_types;
     qint64 m_rowsAffected = -1;

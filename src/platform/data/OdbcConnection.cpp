@@ -23,7 +23,7 @@ public:
 
     std::unique_ptr<Recordset> openRecordset(const QString &sql) override;
     qint64 execute(const QString &sql) override;
-    QStringList splitBatch(const QString &batch) const override;
+    void runBatch(const QString &batch, BatchSink &sink) override;
     QString currentDatabase() override;
     QString displayName() const override;
 
@@ -111,9 +111,29 @@ qint64 OdbcConnection::execute(const QString &sql)
     return affected;
 }
 
-QStringList OdbcConnection::splitBatch(const QString &batch) const
+void OdbcConnection::runBatch(const QString &batch, BatchSink &sink)
 {
-    return {batch};
+    // SQL Server takes the batch whole; its result sets come one after the other.
+    std::unique_ptr<OdbcRecordset> recordset;
+    try {
+        recordset = run(batch);
+    } catch (const DatabaseError &e) {
+        DatabaseMessage m;
+        m.number = e.number();
+        m.severity = e.severity() > 10 ? e.severity() : 16;
+        m.state = e.state();
+        m.line = 1;
+        m.text = e.description();
+        sink.message(m);
+        return;
+    }
+    do {
+        if (recordset->isResultSet())
+            sink.rows(*recordset);
+        else
+            sink.done(recordset->rowsAffected());
+    } while (recordset->nextResult());
+    recordset->close();
 }
 
 QString OdbcConnection::currentDatabase()

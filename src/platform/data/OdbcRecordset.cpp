@@ -271,6 +271,34 @@ void OdbcRecordset::drain()
         throw odbcError(m_query.lastError());
 }
 
+bool OdbcRecordset::nextResult()
+{
+    if (m_closed || m_setAside || !m_query.isActive())
+        return false;
+    if (!m_query.nextResult()) {
+        if (m_query.lastError().isValid())
+            throw odbcError(m_query.lastError());
+        return false;
+    }
+    m_names.clear();
+    m_sqlTypes.clear();
+    m_row.clear();
+    m_isResultSet = m_query.isSelect();
+    m_eof = true;
+    m_rowsAffected = -1;
+    if (m_isResultSet) {
+        const QSqlRecord record = m_query.record();
+        for (int i = 0; i < record.count(); ++i) {
+            m_names << record.fieldName(i);
+            m_sqlTypes << record.field(i).typeID();
+        }
+        fetch();
+    } else {
+        m_rowsAffected = m_query.numRowsAffected();
+    }
+    return true;
+}
+
 void OdbcRecordset::release()
 {
     // The rest of a batch runs only while its results are read: closing the cursor instead would

@@ -45,6 +45,8 @@ public:
     // Reads the remaining results of the batch so that every statement in it has run; throws the
     // first failure among them.
     void drain();
+    // Moves to the batch's next result (rows or a count); false when there is none.
+    bool nextResult();
     // Reads the rest of the rows into memory and lets go of the connection, before another
     // statement runs on it; the recordset reads on from memory.
     void setAside();
