@@ -52,7 +52,7 @@ PreloginRequest parsePrelogin(std::string_view payload)
         }
         case ThreadId:
             if (length >= 4)
-                req.threadId = v.u32be();
+                req.threadId = v.u32(); // little-endian, unlike the version before it
             break;
         case Mars:
             req.mars = length >= 1 && v.u8() != 0;
