@@ -58,7 +58,9 @@ private:
 struct DoneItem {
     std::int64_t count;
 };
-struct WaitItem {}; // blocks until cancelled
+struct WaitItem {
+    int seconds = 10;
+}; // blocks until cancelled or the time is up
 using Step = std::variant<std::shared_ptr<Rows>, DoneItem, tsql::Message, WaitItem>;
 
 class Run : public tsql::BatchRun {
@@ -78,8 +80,8 @@ public:
             if (m_at >= m_items.size())
                 return false;
             m_current = m_items[m_at++];
-            if (std::holds_alternative<WaitItem>(m_current)) {
-                for (int i = 0; i < 1000 && !m_cancel->load(); ++i)
+            if (const auto *wait = std::get_if<WaitItem>(&m_current)) {
+                for (int i = 0; i < wait->seconds * 100 && !m_cancel->load(); ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 continue;
             }
@@ -291,8 +293,8 @@ std::unique_ptr<tsql::BatchRun> Session::run(std::string_view batch, std::vector
             items.push_back(m);
             items.push_back(DoneItem{-1});
         }
-    } else if (startsWith(text, "WAITFOR")) {
-        items.push_back(WaitItem{});
+    } else if (startsWith(text, "WAITFOR DELAY '00:00:")) {
+        items.push_back(WaitItem{std::atoi(text.substr(21, 2).c_str())});
         items.push_back(DoneItem{-1});
     } else if (tsql::iequals(text, "SELECT * FROM EveryType")) {
         std::vector<Value> nulls;

@@ -285,6 +285,8 @@ void Connection::serve()
     RequestRunner runner(*m_session, m_state, *m_transport, *this, m_settings.serverName, prefix(),
                          m_settings.logStatements);
     std::thread reader([this] { readLoop(); });
+    // The reason is kept before the socket is shut: the reader would otherwise report the
+    // shutdown as the client leaving.
     try {
         for (;;) {
             tds::Message message;
@@ -305,10 +307,14 @@ void Connection::serve()
             }
             handle(message, runner);
         }
-    } catch (...) {
-        m_transport->shutdown();
-        reader.join();
-        throw;
+    } catch (const ConnectionLost &e) {
+        setEndReason(e.what());
+    } catch (const tds::ProtocolError &e) {
+        setEndReason(std::string("malformed request: ") + e.what(), true);
+    } catch (const tds::TlsError &e) {
+        setEndReason(std::string("TLS failed: ") + e.what(), true);
+    } catch (const std::exception &e) {
+        setEndReason(std::string("failed: ") + e.what(), true);
     }
     m_transport->shutdown();
     reader.join();
