@@ -121,6 +121,29 @@ Value fromBytes(const WireType &t, const SqlType &s, std::string bytes)
 
 Value readFixed(ByteReader &r, const WireType &t);
 
+// The only lengths a value of these types can have; anything else is not a value of the type.
+bool possibleLength(std::uint8_t code, std::uint32_t n, int scale)
+{
+    using namespace wiretype;
+    switch (code) {
+    case IntN: return n == 1 || n == 2 || n == 4 || n == 8;
+    case BitN: return n == 1;
+    case FltN:
+    case MoneyN:
+    case DateTimeN: return n == 4 || n == 8;
+    case Guid: return n == 16;
+    case DateN: return n == 3;
+    case TimeN: return n == timeBytes(scale);
+    case DateTime2N: return n == timeBytes(scale) + 3u;
+    case DateTimeOffsetN: return n == timeBytes(scale) + 5u;
+    case DecimalN:
+    case NumericN:
+    case LegacyDecimal:
+    case LegacyNumeric: return n >= 2 && n <= 17;
+    default: return true;
+    }
+}
+
 } // namespace
 
 WireType readTypeInfo(ByteReader &r)
@@ -135,6 +158,10 @@ WireType readTypeInfo(ByteReader &r)
     case Int4: case DateTime4: case Flt4: case Money4: t.maxLength = 4; break;
     case Money: case DateTime: case Flt8: case Int8: t.maxLength = 8; break;
     case Guid: case IntN: case BitN: case FltN: case MoneyN: case DateTimeN:
+        t.maxLength = r.u8();
+        if (!possibleLength(t.code, t.maxLength, 0))
+            throw ProtocolError("parameter type with an impossible length");
+        break;
     case LegacyChar: case LegacyVarChar: case LegacyBinary: case LegacyVarBinary:
         t.maxLength = r.u8();
         break;
@@ -200,8 +227,10 @@ Value readValue(ByteReader &r, const WireType &t)
         const std::uint8_t n = r.u8();
         if (n == 0)
             return Value::null(s);
-        if (n > t.maxLength && t.code != DecimalN && t.code != NumericN)
-            throw ProtocolError("parameter value longer than its type");
+        const bool legacyBytes = t.code == LegacyChar || t.code == LegacyVarChar || t.code == LegacyBinary ||
+                                 t.code == LegacyVarBinary;
+        if (legacyBytes ? n > t.maxLength : !possibleLength(t.code, n, t.scale))
+            throw ProtocolError("parameter value of an impossible length");
         ByteReader v(r.bytes(n));
         if (t.code == LegacyChar || t.code == LegacyVarChar || t.code == LegacyBinary || t.code == LegacyVarBinary ||
             t.code == Guid)
