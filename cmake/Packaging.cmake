@@ -16,7 +16,7 @@ set(TALVOR_PROGRAM_DIR ${TALVOR_PROGRAM_DIR_DEFAULT} CACHE STRING
     "Program folder, relative to the install prefix: the executables and OccupationCodes.txt")
 
 set(talvor_programs "")
-foreach(program talvor-search talvor-sqlcmd)
+foreach(program talvor-search talvor-sqlcmd talvor-server)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${TALVOR_PROGRAM_DIR})
     list(APPEND talvor_programs ${program})
@@ -43,6 +43,9 @@ if(NOT WIN32)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/talvor-search.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  if(TARGET talvor-server)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/talvor-server.service DESTINATION lib/systemd/system)
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME talvor-search)
