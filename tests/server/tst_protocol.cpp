@@ -63,6 +63,8 @@ private slots:
     void password();
     void sqlBatch();
     void rpc();
+    void refusedParameters_data();
+    void refusedParameters();
     void values_data();
     void values();
     void tokens_data();
@@ -267,8 +269,27 @@ void TestProtocol::rpc()
     QCOMPARE(p[4].type.sql, SqlType::nvarchar(-1));
     QCOMPARE(r.calls[1].procId, tds::procid::Unprepare);
     QCOMPARE(r.calls[1].parameters[0].value.asInteger(), 7);
-    // A value that claims more bytes than the message holds.
-    QVERIFY_THROWS_EXCEPTION(tds::ProtocolError, tds::parseRpc(headers + bytes("FF FF 0A 00 00 00 00 00 E7 10 00 09 04 D0 00 34 0C 00 53 00")));
+}
+
+// Parameters no client can send: each must be refused, never read past (the packet fuzzer found
+// the first two).
+void TestProtocol::refusedParameters_data()
+{
+    QTest::addColumn<QByteArray>("parameter");
+    QTest::newRow("decimal value of 21 bytes") << QByteArray::fromHex("00006A050502150001020304050607080910111213141516171819");
+    QTest::newRow("int declared 9 bytes long") << QByteArray::fromHex("0000260909010203040506070809");
+    QTest::newRow("int value of 3 bytes") << QByteArray::fromHex("00002604030102 03");
+    QTest::newRow("time with scale 8") << QByteArray::fromHex("0000290805000000000000");
+    QTest::newRow("value past the end") << QByteArray::fromHex("0000E7100009 04D000340C005300");
+    QTest::newRow("xml") << QByteArray::fromHex("0000F100");
+}
+
+void TestProtocol::refusedParameters()
+{
+    QFETCH(QByteArray, parameter);
+    const std::string request = bytes("16 00 00 00 12 00 00 00 02 00 00 00 00 00 00 00 00 00 01 00 00 00 FF FF 0A 00 00 00") +
+                                parameter.toStdString();
+    QVERIFY_THROWS_EXCEPTION(tds::ProtocolError, tds::parseRpc(request));
 }
 
 // learn.microsoft.com [MS-TDS] 2.2.5.5.1 (integers, decimal and numeric: sign byte then the

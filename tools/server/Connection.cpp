@@ -54,8 +54,12 @@ void Connection::requestStop()
     std::lock_guard lock(m_mutex);
     m_stop = true;
     m_wake.notify_all();
-    if (!m_running && m_session == nullptr)
-        m_transport->shutdown(); // still signing in: nothing to finish
+    if (!m_running && m_session == nullptr) {
+        // Still signing in: nothing to finish.
+        if (m_endReason.empty())
+            m_endReason = "server stopping";
+        m_transport->shutdown();
+    }
 }
 
 void Connection::run()
