@@ -54,6 +54,7 @@ private slots:
     void clientVanishesMidResult();
     void attentionWhileStreaming();
     void connectionLimit();
+    void idleConnection();
     void stopFinishesRunningStatement();
 };
 
@@ -224,6 +225,18 @@ void TestHostile::connectionLimit()
     open.pop_back();
     QTRY_VERIFY(server.server().activeConnections() < 3);
     QVERIFY(stillServes(server.port()));
+}
+
+void TestHostile::idleConnection()
+{
+    TestServer::Options options;
+    options.idleTimeoutSeconds = 1;
+    TestServer server(options);
+    RawClient idle;
+    QVERIFY(idle.connect(server.port()));
+    QVERIFY(idle.login(TestServer::User, TestServer::Password));
+    QVERIFY(idle.batch("SELECT 1"));
+    QVERIFY2(idle.closedByServer(5000), "an idle connection was kept");
 }
 
 // Stopping (SIGTERM) lets a running statement finish and answer before the connection closes.
