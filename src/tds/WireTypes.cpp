@@ -219,9 +219,20 @@ WireType wireTypeOf(const SqlType &type)
 {
     WireType t;
     t.sql = type;
+    // A length of 0 means the engine did not say: the largest ordinary length, varying, so that
+    // no value is padded or cut short by a guess.
     auto sized = [&](std::uint8_t code, std::uint32_t unit, std::uint32_t limit) {
         t.code = code;
-        const std::int64_t chars = type.length > 0 ? type.length : type.length == 0 ? 1 : -1;
+        if (type.length == 0) {
+            t.code = code == wiretype::BigChar ? wiretype::BigVarChar
+                     : code == wiretype::NChar ? wiretype::NVarChar
+                     : code == wiretype::BigBinary ? wiretype::BigVarBinary : code;
+            t.sql.base = type.isUnicode() ? Base::NVarChar : type.isBinary() ? Base::VarBinary : Base::VarChar;
+            t.sql.length = static_cast<std::int32_t>(limit / unit);
+            t.maxLength = limit;
+            return;
+        }
+        const std::int64_t chars = type.length;
         t.maxLength = chars < 0 || chars * unit > limit ? PlpMarker : static_cast<std::uint32_t>(chars * unit);
     };
     switch (type.base) {

@@ -346,6 +346,8 @@ void TestProtocol::values_data()
     row("varchar(max) 'ab'", SqlType::varchar(-1), Value::text("ab", SqlType::varchar(-1)),
         "02 00 00 00 00 00 00 00 02 00 00 00 61 62 00 00 00 00");
     row("varchar(max) NULL", SqlType::varchar(-1), Value::null(SqlType::varchar(-1)), "FF FF FF FF FF FF FF FF");
+    row("char of unknown length is not padded", SqlType(Base::Char, 0), Value::text("ab", SqlType(Base::Char, 0)),
+        "02 00 61 62");
     row("varbinary 00 FF", SqlType(Base::VarBinary, 4), Value::binary(std::string("\0\xFF", 2), SqlType(Base::VarBinary, 4)),
         "02 00 00 FF");
     row("uniqueidentifier", SqlType(Base::UniqueIdentifier),
@@ -369,7 +371,7 @@ void TestProtocol::values()
     const std::string typed = info.data() + wire.toStdString();
     tds::ByteReader r(typed);
     const tds::WireType back = tds::readTypeInfo(r);
-    QCOMPARE(back.sql.base, type.base);
+    QCOMPARE(back.sql.base, t.sql.base);
     const Value v = tds::readValue(r, back);
     QVERIFY(r.atEnd());
     QCOMPARE(v.isNull(), value.isNull());
