@@ -322,9 +322,19 @@ std::unique_ptr<tsql::BatchRun> Session::run(std::string_view batch, std::vector
                                                std::vector<std::vector<Value>>{{Value::text(m_options.login, SqlType::nvarchar(128)),
                                                                                 Value::text(m_database, SqlType::nvarchar(128))}}));
         items.push_back(DoneItem{1});
+    } else if (startsWith(text, "EXEC [DoubleIt]")) {
+        // A procedure that doubles its first parameter into its second, an output parameter.
+        if (parameters.size() == 2 && parameters[1].output && parameters[0].value.type() == Value::Type::Integer) {
+            tsql::Parameter out = parameters[1];
+            out.value = Value::integer(parameters[0].value.asInteger() * 2, out.type);
+            outputs.push_back(out);
+        } else {
+            fail(tsql::err::make(102, "DoubleIt"));
+        }
     } else if (startsWith(text, "SELECT @")) {
         // Echoes the parameters named in the select list, and sets every output parameter to
-        // the first input parameter's value doubled (integers) or repeated (text).
+        // the first input parameter's value doubled (integers) or repeated (text), as
+        // sp_executesql's output parameters.
         std::vector<tsql::ColumnInfo> cols;
         std::vector<Value> row;
         for (const auto &p : parameters) {

@@ -264,6 +264,16 @@ void TestClients::parameters()
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 7);
     QCOMPARE(q.value(1).toString(), QString("Dela Cruz"));
+
+    // A procedure's output parameter: FreeTDS calls it by name, the server runs EXEC with the
+    // parameters and returns the output (the stand-in doubles the first into the second).
+    q.finish();
+    QSqlQuery out = odbc.query();
+    QVERIFY(out.prepare("{call DoubleIt(?, ?)}"));
+    out.addBindValue(21);
+    out.addBindValue(0, QSql::Out);
+    QVERIFY2(out.exec(), qPrintable(out.lastError().text()));
+    QCOMPARE(out.boundValue(1).toInt(), 42);
 }
 
 void TestClients::transaction()
