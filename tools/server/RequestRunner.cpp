@@ -32,6 +32,18 @@ std::string descriptorBytes(std::uint64_t d)
     return out;
 }
 
+// A name the client chose, made safe inside a statement the server writes.
+std::string bracketed(std::string_view name)
+{
+    std::string out = "[";
+    for (const char c : name) {
+        out.push_back(c);
+        if (c == ']')
+            out.push_back(']');
+    }
+    return out + "]";
+}
+
 tds::ServerMessage internalFailure(const std::exception &e)
 {
     tds::ServerMessage m;
@@ -93,14 +105,15 @@ std::unique_ptr<tsql::BatchRun> RequestRunner::start(std::string_view text, std:
     return nullptr;
 }
 
-RequestRunner::Tally RequestRunner::stream(tsql::BatchRun &run, std::uint8_t doneToken)
+RequestRunner::Tally RequestRunner::stream(tsql::BatchRun &run, std::uint8_t doneToken, bool withDone)
 {
     Tally t;
     bool rowsSinceDone = false;
     try {
         while (run.next()) {
             if (t.pendingDone) {
-                m_tokens.done(doneToken, t.status | tds::done::More, t.curCmd, t.count);
+                if (withDone)
+                    m_tokens.done(doneToken, t.status | tds::done::More, t.curCmd, t.count);
                 t.pendingDone = false;
             }
             switch (run.item()) {
@@ -120,7 +133,7 @@ RequestRunner::Tally RequestRunner::stream(tsql::BatchRun &run, std::uint8_t don
             }
             case tsql::BatchRun::Item::Done: {
                 const std::int64_t count = run.count();
-                t.pendingDone = true;
+                t.pendingDone = withDone;
                 t.count = count >= 0 ? static_cast<std::uint64_t>(count) : 0;
                 t.status = count >= 0 ? tds::done::Count : 0;
                 if (t.errorSinceDone)
@@ -222,7 +235,7 @@ void RequestRunner::resetConnection(bool keepTransaction)
         m_state.transactionDescriptor = 0;
     }
     if (!tsql::iequals(m_session.currentDatabase(), m_state.loginDatabase)) {
-        if (auto run = m_session.run("USE [" + m_state.loginDatabase + "]"))
+        if (auto run = m_session.run("USE " + bracketed(m_state.loginDatabase)))
             while (run->next()) {
             }
         m_state.database = m_session.currentDatabase();
@@ -257,17 +270,17 @@ void RequestRunner::runTransaction(const tds::TransactionRequest &request)
 {
     using Type = tds::TransactionRequestType;
     Tally tally;
+    // The answer is the transaction's ENVCHANGE and one DONE, as for SQL Server: the statements
+    // run here pass on their messages only.
     auto runText = [&](const std::string &text) {
         logStatement("transaction", text);
         if (auto run = start(text, {}, tally)) {
-            const Tally t = stream(*run, tds::token::DoneInProc);
-            if (t.pendingDone)
-                m_tokens.done(tds::token::DoneInProc, t.status | tds::done::More, t.curCmd, t.count);
+            const Tally t = stream(*run, tds::token::DoneInProc, false);
             tally.anyError = tally.anyError || t.anyError;
             tally.errorSinceDone = tally.errorSinceDone || t.errorSinceDone;
         }
     };
-    const std::string name = request.name.empty() ? std::string() : " [" + request.name + "]";
+    const std::string name = request.name.empty() ? std::string() : " " + bracketed(request.name);
     switch (request.type) {
     case Type::Begin:
         runText("BEGIN TRANSACTION" + name);

@@ -64,7 +64,7 @@ private:
         const tds::RpcParameter *parameter;
     };
 
-    Tally stream(tsql::BatchRun &run, std::uint8_t doneToken);
+    Tally stream(tsql::BatchRun &run, std::uint8_t doneToken, bool withDone = true);
     std::unique_ptr<tsql::BatchRun> start(std::string_view text, std::vector<tsql::Parameter> parameters, Tally &tally);
     void message(const tds::ServerMessage &m, Tally &tally);
     void syncEnvironment(std::string_view text, const Tally &tally);

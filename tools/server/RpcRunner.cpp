@@ -59,6 +59,31 @@ int intOf(const tds::RpcParameter &p)
     return p.value.type() == tsql::Value::Type::Integer ? static_cast<int>(p.value.asInteger()) : 0;
 }
 
+// The procedure's name as the client sent it, possibly with its schema ("dbo.FindPatient"),
+// each part bracketed so that the name cannot carry a statement of its own.
+std::string bracketedName(const std::string &name)
+{
+    std::string out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = name.find('.', start);
+        std::string part = name.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        if (part.size() >= 2 && part.front() == '[' && part.back() == ']')
+            part = part.substr(1, part.size() - 2);
+        out += "[";
+        for (const char c : part) {
+            out.push_back(c);
+            if (c == ']')
+                out.push_back(']');
+        }
+        out += "]";
+        if (dot == std::string::npos)
+            return out;
+        out += ".";
+        start = dot + 1;
+    }
+}
+
 } // namespace
 
 void RequestRunner::runRpc(const tds::RpcRequest &request)
@@ -214,7 +239,7 @@ void RequestRunner::executeWithParameters(const tds::RpcCall &, const std::strin
 // named them and by position otherwise.
 void RequestRunner::runProcedure(const tds::RpcCall &call, bool last)
 {
-    std::string statement = "EXEC [" + call.procName + "]";
+    std::string statement = "EXEC " + bracketedName(call.procName);
     std::string declarations;
     std::vector<Argument> arguments;
     for (std::size_t i = 0; i < call.parameters.size(); ++i) {
