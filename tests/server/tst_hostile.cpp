@@ -55,6 +55,7 @@ private slots:
     void attentionWhileStreaming();
     void connectionLimit();
     void idleConnection();
+    void slowLogin();
     void stopFinishesRunningStatement();
 };
 
@@ -237,6 +238,27 @@ void TestHostile::idleConnection()
     QVERIFY(idle.login(TestServer::User, TestServer::Password));
     QVERIFY(idle.batch("SELECT 1"));
     QVERIFY2(idle.closedByServer(5000), "an idle connection was kept");
+}
+
+// A client that sends its prelogin a byte at a time never gets past the login timeout.
+void TestHostile::slowLogin()
+{
+    TestServer server;
+    RawClient slow;
+    QVERIFY(slow.connect(server.port()));
+    tds::PreloginReply p;
+    p.encryption = tds::Encryption::NotSupported;
+    std::uint8_t id = 1;
+    const std::string prelogin = tds::framePackets(tds::PacketType::Prelogin, tds::buildPrelogin(p), 4096, id);
+    QElapsedTimer t;
+    t.start();
+    for (std::size_t i = 0; i + 1 < prelogin.size() && t.elapsed() < 8000; ++i) {
+        if (!slow.sendRaw(prelogin.substr(i, 1)))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    QVERIFY2(slow.closedByServer(3000), "a trickling client outlived the login timeout");
+    QVERIFY(t.elapsed() < 8000);
 }
 
 // Stopping (SIGTERM) lets a running statement finish and answer before the connection closes.

@@ -90,10 +90,15 @@ void Connection::run()
                 std::to_string(m_requests) + " requests: " + (m_endReason.empty() ? "closed" : m_endReason));
 }
 
+int Connection::loginTimeLeft() const
+{
+    const auto left = std::chrono::seconds(m_settings.loginTimeoutSeconds) - (std::chrono::steady_clock::now() - m_started);
+    return std::max(0, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
+}
+
 bool Connection::prelogin()
 {
-    const int timeout = m_settings.loginTimeoutSeconds * 1000;
-    auto message = m_transport->readMessage(timeout);
+    auto message = m_transport->readMessage(loginTimeLeft());
     if (!message) {
         setEndReason("no prelogin within the login timeout", true);
         return false;
@@ -126,7 +131,7 @@ bool Connection::prelogin()
         m_protection = "full";
         break;
     }
-    m_transport->startTls(m_settings.tls, timeout);
+    m_transport->startTls(m_settings.tls, loginTimeLeft());
     m_protection = m_transport->tlsVersion() + ", " + m_protection;
     m_loginOnly = n.protection == tds::Protection::LoginOnly;
     return true;
@@ -145,7 +150,7 @@ void Connection::refuseLogin(const std::string &user, const std::string &why, co
 
 bool Connection::login()
 {
-    auto message = m_transport->readMessage(m_settings.loginTimeoutSeconds * 1000);
+    auto message = m_transport->readMessage(loginTimeLeft());
     if (!message) {
         setEndReason("no login within the login timeout", true);
         return false;

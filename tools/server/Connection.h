@@ -37,6 +37,7 @@ private:
     void sendLoginAck(const tds::LoginRequest &request);
     void setEndReason(const std::string &why, bool problem = false);
     std::string prefix() const;
+    int loginTimeLeft() const; // milliseconds
 
     bool attentionPending() override;
     bool endRequest() override;

@@ -3,6 +3,7 @@
 #include "tds/Bytes.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -49,6 +50,8 @@ bool Transport::fill(int timeoutMs)
 
 std::optional<tds::Message> Transport::readMessage(int timeoutMs)
 {
+    // The time is for the whole message, so that a client trickling bytes cannot hold on longer.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         while (m_plain.size() >= tds::HeaderSize) {
             const tds::PacketHeader h = tds::PacketHeader::parse(m_plain);
@@ -62,7 +65,14 @@ std::optional<tds::Message> Transport::readMessage(int timeoutMs)
             if (complete)
                 return m_assembler.takeMessage();
         }
-        if (!fill(timeoutMs))
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return std::nullopt;
+            wait = static_cast<int>(left.count());
+        }
+        if (!fill(wait) && timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline)
             return std::nullopt;
     }
 }
