@@ -7,9 +7,10 @@ namespace tds {
 
 namespace {
 
-constexpr std::size_t FixedPart = 94;
+constexpr std::size_t FixedLength = 94;
 constexpr std::uint8_t IntegratedSecurityFlag = 0x80; // OptionFlags2
 constexpr std::uint8_t ReadOnlyIntentFlag = 0x20;     // TypeFlags
+constexpr std::uint8_t ExtensionFlag = 0x10;          // OptionFlags3
 
 // A variable field: offset and length in characters, both relative to the login's start.
 std::string_view field(std::string_view payload, std::size_t offset, std::size_t chars)
@@ -25,7 +26,7 @@ LoginRequest parseLogin7(std::string_view payload)
 {
     ByteReader r(payload);
     const std::uint32_t length = r.u32();
-    if (length > payload.size() || length < FixedPart)
+    if (length > payload.size() || length < FixedLength)
         throw ProtocolError("login length " + std::to_string(length) + " does not fit the message");
     payload = payload.substr(0, length);
     LoginRequest l;
@@ -63,6 +64,7 @@ LoginRequest parseLogin7(std::string_view payload)
     l.clientId = std::string(r.bytes(6));
     l.integratedSecurity = (l.optionFlags2 & IntegratedSecurityFlag) != 0;
     l.readOnlyIntent = (l.typeFlags & ReadOnlyIntentFlag) != 0;
+    l.featureExtension = (l.optionFlags3 & ExtensionFlag) != 0;
     return l;
 }
 

@@ -36,6 +36,7 @@ struct LoginRequest {
     std::string clientId; // six bytes, the client's network address
     bool integratedSecurity = false; // Windows sign-in, which this server does not offer
     bool readOnlyIntent = false;
+    bool featureExtension = false; // the client listed optional features and expects an answer
 };
 
 // Throws ProtocolError for a field that points outside the message.

@@ -15,6 +15,12 @@ void TokenWriter::loginAck(std::uint32_t tdsVersion, std::string_view programNam
     m_out.bytes(body.data());
 }
 
+void TokenWriter::featureExtAck()
+{
+    m_out.u8(token::FeatureExtAck);
+    m_out.u8(0xFF); // the end of the (empty) list
+}
+
 void TokenWriter::envChange(EnvChange type, std::string_view newValue, std::string_view oldValue)
 {
     ByteWriter body;

@@ -20,6 +20,7 @@ constexpr std::uint8_t Error = 0xAA;
 constexpr std::uint8_t Info = 0xAB;
 constexpr std::uint8_t ReturnValue = 0xAC;
 constexpr std::uint8_t LoginAck = 0xAD;
+constexpr std::uint8_t FeatureExtAck = 0xAE;
 constexpr std::uint8_t Row = 0xD1;
 constexpr std::uint8_t NbcRow = 0xD2;
 constexpr std::uint8_t EnvChange = 0xE3;
@@ -66,6 +67,8 @@ public:
     explicit TokenWriter(std::string serverName = {}) : m_serverName(std::move(serverName)) {}
 
     void loginAck(std::uint32_t tdsVersion, std::string_view programName, std::array<std::uint8_t, 4> version);
+    // Acknowledges none of the optional features a client asked for in its login.
+    void featureExtAck();
     void envChange(EnvChange type, std::string_view newValue, std::string_view oldValue);
     void envChangeBytes(EnvChange type, std::string_view newValue, std::string_view oldValue);
     void message(const ServerMessage &m);

@@ -75,7 +75,7 @@ private slots:
     void loggedStatements();
 };
 
-// learn.microsoft.com [MS-TDS] 2.2.3.1 Packet Header: type, status (0x01 end of message, 0x02
+// learn.microsoft.com [MS-TDS], "Packet Header": type, status (0x01 end of message, 0x02
 // ignore this message), length in network byte order including the header.
 void TestProtocol::framing_data()
 {
@@ -112,7 +112,7 @@ void TestProtocol::framing()
     }
 }
 
-// learn.microsoft.com [MS-TDS] 4.1 Pre-Login Request.
+// learn.microsoft.com [MS-TDS], "Pre-Login Request" (the example).
 void TestProtocol::prelogin()
 {
     const tds::Message m = assemble(bytes("12 01 00 2F 00 00 01 00 00 00 1A 00 06 01 00 20 00 01 02 00 21 00 01 03 00 22 00 04 "
@@ -137,7 +137,7 @@ void TestProtocol::prelogin()
     QVERIFY_THROWS_EXCEPTION(tds::ProtocolError, tds::parsePrelogin(bytes("00 00 10 00 06 FF")));
 }
 
-// learn.microsoft.com [MS-TDS] 2.2.6.5 PRELOGIN, the table of the client's and the server's
+// learn.microsoft.com [MS-TDS], "PRELOGIN", the table of the client's and the server's
 // ENCRYPTION values and what they lead to.
 void TestProtocol::encryptionChoice_data()
 {
@@ -173,7 +173,7 @@ void TestProtocol::encryptionChoice()
     QCOMPARE(int(n.protection), protection);
 }
 
-// learn.microsoft.com [MS-TDS] 4.2 Login Request.
+// learn.microsoft.com [MS-TDS], "Login Request" (the example).
 void TestProtocol::login()
 {
     const tds::Message m = assemble(bytes(
@@ -203,7 +203,7 @@ void TestProtocol::login()
     QVERIFY_THROWS_EXCEPTION(tds::ProtocolError, tds::parseLogin7(m.payload.substr(0, 60)));
 }
 
-// learn.microsoft.com [MS-TDS] 2.2.6.4 LOGIN7, "Password": each byte has its two halves
+// learn.microsoft.com [MS-TDS], "LOGIN7", Password: each byte has its two halves
 // swapped and is then XORed with 0xA5.
 void TestProtocol::password_data()
 {
@@ -221,7 +221,7 @@ void TestProtocol::password()
     QCOMPARE(QString::fromStdString(tds::utf16ToUtf8(tds::unscramblePassword(onWire.toStdString()))), password);
 }
 
-// learn.microsoft.com [MS-TDS] 4.6 SQL Batch Client Request.
+// learn.microsoft.com [MS-TDS], "SQL Batch Client Request" (the example).
 void TestProtocol::sqlBatch()
 {
     const tds::Message m = assemble(bytes(
@@ -236,7 +236,7 @@ void TestProtocol::sqlBatch()
     QVERIFY_THROWS_EXCEPTION(tds::ProtocolError, tds::parseSqlBatch(bytes("FF 00 00 00 41 00")));
 }
 
-// learn.microsoft.com [MS-TDS] 2.2.6.6 RPC Request: ProcIDSwitch 0xFFFF and the procedure's
+// learn.microsoft.com [MS-TDS], "RPC Request": ProcIDSwitch 0xFFFF and the procedure's
 // number, option flags, then each parameter's name, status flags, TYPE_INFO and value.
 void TestProtocol::rpc()
 {
@@ -292,11 +292,12 @@ void TestProtocol::refusedParameters()
     QVERIFY_THROWS_EXCEPTION(tds::ProtocolError, tds::parseRpc(request));
 }
 
-// learn.microsoft.com [MS-TDS] 2.2.5.5.1 (integers, decimal and numeric: sign byte then the
-// magnitude; money: the high four bytes first; datetime: days since 1900-01-01 and 1/300
-// seconds; date: days since 0001-01-01 in three bytes; time(n): 10^-n seconds; datetimeoffset:
-// UTC, then the offset in minutes), 2.2.5.2.3 (PLP: total length, chunks, a zero chunk), and
-// 2.2.5.5.1.7 (GUID). Days from 1900-01-01 to 2000-01-01: 36524; from 0001-01-01: 730119.
+// learn.microsoft.com [MS-TDS], "Data Type Definitions": integers; decimal and numeric as a sign
+// byte then the magnitude; money with the high four bytes first; datetime as days since
+// 1900-01-01 and 1/300 seconds; date as days since 0001-01-01 in three bytes; time(n) in 10^-n
+// seconds; datetimeoffset in UTC, then the offset in minutes; the (max) types as PLP (total
+// length, chunks, a zero chunk); GUID with its first three groups little-endian.
+// Days from 1900-01-01 to 2000-01-01: 36524; from 0001-01-01: 730119.
 void TestProtocol::values_data()
 {
     QTest::addColumn<SqlType>("type");
@@ -388,8 +389,8 @@ void TestProtocol::values()
     }
 }
 
-// learn.microsoft.com [MS-TDS] 2.2.7.6 DONE, 2.2.7.9 ENVCHANGE, 2.2.7.10 ERROR, 2.2.7.14
-// LOGINACK, 2.2.7.18 RETURNSTATUS: the token, then the fields in their documented order.
+// learn.microsoft.com [MS-TDS], the token pages DONE, ENVCHANGE, ERROR, INFO, LOGINACK, RETURNSTATUS
+// and FEATUREEXTACK: the token, then the fields in their documented order.
 void TestProtocol::tokens_data()
 {
     QTest::addColumn<int>("kind");
@@ -406,6 +407,7 @@ void TestProtocol::tokens_data()
     row("INFO PRINT", 5, "AB 14 00 00 00 00 00 01 00 02 00 68 00 69 00 01 73 00 00 01 00 00 00");
     row("LOGINACK 7.4", 6, "AD 0E 00 01 74 00 00 04 02 53 00 51 00 0B 00 08 34");
     row("RETURNSTATUS 0", 7, "79 00 00 00 00");
+    row("FEATUREEXTACK acknowledging nothing", 8, "AE FF");
 }
 
 void TestProtocol::tokens()
@@ -422,6 +424,7 @@ void TestProtocol::tokens()
     case 5: w.message({0, 1, 0, "hi", "", 1}); break;
     case 6: w.loginAck(tds::Tds74, "SQ", {11, 0, 0x08, 0x34}); break;
     case 7: w.returnStatus(0); break;
+    case 8: w.featureExtAck(); break;
     }
     QCOMPARE(hex(w.take()), hex(wire.toStdString()));
 }

@@ -222,6 +222,8 @@ void Connection::sendLoginAck(const tds::LoginRequest &request)
     tokens.message(messages::changedLanguage(std::string(Language)));
     const std::uint32_t version = std::min(request.tdsVersion, tds::Tds74);
     tokens.loginAck(version, ProgramName, LoginAckVersion);
+    if (request.featureExtension)
+        tokens.featureExtAck();
     std::size_t packetSize = request.packetSize == 0 ? tds::DefaultPacketSize : request.packetSize;
     packetSize = std::clamp(packetSize, tds::MinPacketSize, tds::MaxPacketSize);
     tokens.envChange(tds::EnvChange::PacketSize, std::to_string(packetSize), std::to_string(m_transport->packetSize()));
