@@ -54,19 +54,29 @@ test-sanitize: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
 
-# Feeds arbitrary text to the engine as one statement (libFuzzer, clang). New inputs go to
-# $(FUZZ_BUILD)/corpus; the committed seeds in fuzz/corpus are only read. A finding is written to
-# $(FUZZ_BUILD)/ and stops the run. Inputs stay under 1 KiB: longer ones mostly find the parser's
-# unlimited nesting again (tests/hardening/tst_fuzzfindings.cpp).
+# Two libFuzzer targets (clang), each run for FUZZ_SECONDS: the engine, fed arbitrary text as one
+# statement, and the server's packet parser, fed arbitrary bytes as a client's messages. New inputs
+# go to $(FUZZ_BUILD)/corpus and $(FUZZ_BUILD)/packets-corpus; the committed seeds in fuzz/corpus
+# and fuzz/packets-corpus are only read. A finding is written to $(FUZZ_BUILD)/ and stops the run.
+# Engine inputs stay under 1 KiB: longer ones mostly find the parser's unlimited nesting again
+# (tests/hardening/tst_fuzzfindings.cpp). `make fuzz-session` or `make fuzz-packets` runs one.
 FUZZ_SECONDS ?= 60
 FUZZ_BUILD ?= build-fuzz
 FUZZ_CXX ?= clang++
-.PHONY: fuzz fuzz-deps
-fuzz: $(FUZZ_BUILD)/talvor-fuzz-session
+.PHONY: fuzz fuzz-deps fuzz-session fuzz-packets
+fuzz: fuzz-session fuzz-packets
+
+fuzz-session: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/corpus
 	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session -max_total_time=$(FUZZ_SECONDS) -timeout=30 \
 		-rss_limit_mb=2048 -max_len=1024 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
 		$(FUZZ_BUILD)/corpus fuzz/corpus
+
+fuzz-packets: $(FUZZ_BUILD)/talvor-fuzz-packets
+	@mkdir -p $(FUZZ_BUILD)/packets-corpus
+	$(FUZZ_BUILD)/talvor-fuzz-packets -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+		-rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/packets- \
+		$(FUZZ_BUILD)/packets-corpus fuzz/packets-corpus
 
 fuzz-deps:
 	@scripts/install-deps fuzz
@@ -74,12 +84,18 @@ fuzz-deps:
 # One object per source file, so that `make -j` builds them side by side.
 FUZZ_FLAGS = -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -Isrc
 FUZZ_OBJECTS = $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(wildcard src/tsql/*.cpp) fuzz/SessionFuzzer.cpp)
-$(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard src/tsql/*.h) | fuzz-deps
+# The packet parser needs the engine's types and values only, and no TLS.
+FUZZ_PACKET_OBJECTS = $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(filter-out src/tds/Tls.cpp,$(wildcard src/tds/*.cpp)) \
+	src/tsql/Types.cpp src/tsql/Value.cpp fuzz/PacketFuzzer.cpp)
+$(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard src/tsql/*.h src/tds/*.h) | fuzz-deps
 	@mkdir -p $(dir $@)
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -c $< -o $@
 
 $(FUZZ_BUILD)/talvor-fuzz-session: $(FUZZ_OBJECTS)
 	$(FUZZ_CXX) $(FUZZ_FLAGS) $^ $$(pkg-config --libs sqlite3) -o $@
+
+$(FUZZ_BUILD)/talvor-fuzz-packets: $(FUZZ_PACKET_OBJECTS)
+	$(FUZZ_CXX) $(FUZZ_FLAGS) $^ -o $@
 
 # Not part of make test: 10,000 searches, lists and opens in turn on the demo database; fails when
 # resident memory grows more than 10% after the first 100. SOAK_STEPS changes the count.

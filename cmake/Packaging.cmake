@@ -15,7 +15,7 @@ endif()
 set(TALVOR_PROGRAM_DIR ${TALVOR_PROGRAM_DIR_DEFAULT} CACHE STRING
     "Program folder, relative to the install prefix: the executables and OccupationCodes.txt")
 
-set(talvor_programs talvor-search talvor-sqlcmd)
+set(talvor_programs talvor-search talvor-sqlcmd talvor-server)
 install(TARGETS ${talvor_programs} RUNTIME DESTINATION ${TALVOR_PROGRAM_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/src/maintenance/OccupationCodes.txt DESTINATION ${TALVOR_PROGRAM_DIR})
 
@@ -34,6 +34,9 @@ if(NOT WIN32)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/talvor-search.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  if(TARGET talvor-server)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/talvor-server.service DESTINATION lib/systemd/system)
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME talvor-search)
