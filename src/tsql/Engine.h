@@ -54,6 +54,7 @@ public:
     void setTimeout(int milliseconds) override { m_timeoutMs = milliseconds; }
     Explanation explain(std::string_view statement) override;
     std::string currentDatabase() const override { return m_current; }
+    int transactionCount() const override { return m_depth; }
     std::string folder() const override { return m_folder; }
     void createDatabase(const std::string &name) override;
 

@@ -126,6 +126,8 @@ public:
 
     virtual std::string currentDatabase() const = 0;
     virtual std::string folder() const = 0;
+    // @@TRANCOUNT: how many BEGIN TRANSACTIONs are open.
+    virtual int transactionCount() const = 0;
 
     // Creates a new, empty database file in the session's folder and attaches it.
     virtual void createDatabase(const std::string &name) = 0;

@@ -1,6 +1,6 @@
 #include "TestServer.h"
 
-#include "FakeSession.h"
+#include "TestDatabase.h"
 #include "tsql/Errors.h"
 
 #include <QProcess>
@@ -49,10 +49,11 @@ TestServer::TestServer(const Options &options)
     server::Services services;
     services.authenticator = std::make_shared<TestAuthenticator>();
     services.throttle = std::make_shared<server::LoginThrottle>(options.throttleStep, std::chrono::seconds(2), 3);
-    services.sessions = [](const std::string &database, const tsql::SessionOptions &o) -> std::unique_ptr<tsql::Session> {
-        if (tsql::iequals(database, "Nowhere"))
-            throw tsql::err::make(4060, database);
-        return std::make_unique<fake::Session>(database, o);
+    const std::string folder = (m_dir.path() + "/databases").toStdString();
+    QDir().mkpath(QString::fromStdString(folder));
+    testdb::create(folder);
+    services.sessions = [folder](const std::string &database, const tsql::SessionOptions &o) {
+        return testdb::open(folder, database, o);
     };
     m_server = std::make_unique<server::Server>(settings, services);
     m_server->listen();

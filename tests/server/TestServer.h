@@ -1,6 +1,6 @@
 #pragma once
-// A talvor-server started in the test process on a free loopback port, with the fake session
-// and a login "clerk" / "Secret-1" (and any other user refused).
+// A talvor-server started in the test process on a free loopback port, on a fresh folder of
+// test databases (TestDatabase.h) and with a login "clerk" / "Secret-1" (and any other user refused).
 
 #include "Server.h"
 

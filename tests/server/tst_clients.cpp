@@ -1,6 +1,6 @@
 // Real clients against a server started by the test: FreeTDS's command-line tsql, and Qt's ODBC
 // driver through unixODBC and FreeTDS, the program's own path to SQL Server.
-#include "FakeSession.h"
+#include "TestDatabase.h"
 #include "TestServer.h"
 
 #include <QDateTime>
@@ -145,12 +145,12 @@ void TestClients::everyColumnType()
     // Exact numbers as text, so that a decimal(38,6) is compared digit for digit.
     q.setNumericalPrecisionPolicy(QSql::HighPrecision);
     QVERIFY2(q.exec("SELECT * FROM EveryType"), qPrintable(q.lastError().text()));
-    const auto columns = fake::everyTypeColumns();
-    QCOMPARE(q.record().count(), static_cast<int>(columns.size()));
+    const QStringList columns = testdb::everyTypeColumns();
+    QCOMPARE(q.record().count(), columns.size());
     for (int i = 0; i < q.record().count(); ++i)
-        QCOMPARE(q.record().fieldName(i), QString::fromStdString(columns[static_cast<std::size_t>(i)].name));
+        QCOMPARE(q.record().fieldName(i), columns[i]);
     QVERIFY(q.next());
-    // The values the stand-in returns (FakeSession.cpp), as ODBC hands them to the program. Not
+    // The values the table holds (TestDatabase.cpp), as ODBC hands them to the program. Not
     // here: the (max) types, which FreeTDS describes with size 0 and Qt's driver then reads as
     // nothing, and time and datetimeoffset, whose driver's own types Qt does not know; tsql reads those below.
     const QList<QPair<QString, QVariant>> expected = {
@@ -265,15 +265,26 @@ void TestClients::parameters()
     QCOMPARE(q.value(0).toInt(), 7);
     QCOMPARE(q.value(1).toString(), QString("Dela Cruz"));
 
-    // A procedure's output parameter: FreeTDS calls it by name, the server runs EXEC with the
-    // parameters and returns the output (the stand-in doubles the first into the second).
+    // An output parameter: FreeTDS calls the procedure by name with the markers as its
+    // parameters, and the server returns the output's value.
     q.finish();
     QSqlQuery out = odbc.query();
-    QVERIFY(out.prepare("{call DoubleIt(?, ?)}"));
+    QVERIFY(out.prepare("{call sp_executesql(?, ?, ?, ?)}"));
+    out.addBindValue(QString("SELECT @doubled = @n * 2"));
+    out.addBindValue(QString("@n int, @doubled int OUTPUT"));
     out.addBindValue(21);
     out.addBindValue(0, QSql::Out);
     QVERIFY2(out.exec(), qPrintable(out.lastError().text()));
-    QCOMPARE(out.boundValue(1).toInt(), 42);
+    QCOMPARE(out.boundValue(3).toInt(), 42);
+
+    // Any other procedure is not there (learn.microsoft.com, MSSQLSERVER_2812).
+    QSqlQuery missing = odbc.query();
+    QVERIFY(missing.prepare("{call DoubleIt(?)}"));
+    missing.addBindValue(21);
+    QVERIFY(!missing.exec());
+    QCOMPARE(missing.lastError().nativeErrorCode(), QString("2812"));
+    QVERIFY2(missing.lastError().databaseText().contains("Could not find stored procedure 'DoubleIt'."),
+             qPrintable(missing.lastError().databaseText()));
 }
 
 void TestClients::transaction()

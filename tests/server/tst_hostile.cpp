@@ -1,6 +1,6 @@
 // Clients that break the rules: garbage, half messages, floods of wrong passwords, results never
 // read, clients that vanish. The server must drop only the offender and keep serving the rest.
-#include "FakeSession.h"
+#include "TestDatabase.h"
 #include "RawClient.h"
 #include "TestServer.h"
 #include "tds/Prelogin.h"
@@ -36,9 +36,9 @@ bool sessionsBackTo(int count, int timeoutMs = 5000)
 {
     QElapsedTimer t;
     t.start();
-    while (fake::Session::openSessions() != count && t.elapsed() < timeoutMs)
+    while (testdb::openSessions() != count && t.elapsed() < timeoutMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return fake::Session::openSessions() == count;
+    return testdb::openSessions() == count;
 }
 
 } // namespace
@@ -161,7 +161,7 @@ void TestHostile::clientNeverReads()
     TestServer::Options options;
     options.writeTimeoutSeconds = 1;
     TestServer server(options);
-    const int before = fake::Session::openSessions();
+    const int before = testdb::openSessions();
     RawClient stuck;
     QVERIFY(stuck.connect(server.port()));
     QVERIFY(stuck.login(TestServer::User, TestServer::Password));
@@ -174,7 +174,7 @@ void TestHostile::clientNeverReads()
 void TestHostile::clientVanishesMidResult()
 {
     TestServer server;
-    const int before = fake::Session::openSessions();
+    const int before = testdb::openSessions();
     {
         RawClient c;
         QVERIFY(c.connect(server.port()));

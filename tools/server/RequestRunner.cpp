@@ -18,12 +18,6 @@ std::string upperCopy(std::string_view text)
     return upper;
 }
 
-bool mentionsTransaction(const std::string &upper)
-{
-    return upper.find("TRAN") != std::string::npos || upper.find("COMMIT") != std::string::npos ||
-           upper.find("ROLLBACK") != std::string::npos;
-}
-
 std::string descriptorBytes(std::uint64_t d)
 {
     std::string out(8, '\0');
@@ -161,18 +155,6 @@ RequestRunner::Tally RequestRunner::stream(tsql::BatchRun &run, std::uint8_t don
     return t;
 }
 
-int RequestRunner::probeTransactionCount()
-{
-    try {
-        auto run = m_session.run("SELECT @@TRANCOUNT");
-        while (run->next())
-            if (run->item() == tsql::BatchRun::Item::Rows && run->rows().next() && !run->rows().value(0).isNull())
-                return static_cast<int>(run->rows().value(0).asInteger());
-    } catch (const std::exception &) {
-    }
-    return -1;
-}
-
 void RequestRunner::beginTransactionToken()
 {
     m_state.transactionDescriptor = m_state.nextDescriptor++;
@@ -195,19 +177,13 @@ void RequestRunner::syncEnvironment(std::string_view text, const Tally &tally)
         m_tokens.envChange(tds::EnvChange::Database, database, m_state.database);
         m_state.database = database;
     }
-    const std::string upper = upperCopy(text);
-    if (!mentionsTransaction(upper) && !(m_state.transactionCount > 0 && tally.anyError))
-        return;
-    const int count = probeTransactionCount();
-    if (count < 0 || (count > 0) == (m_state.transactionCount > 0)) {
-        if (count >= 0)
-            m_state.transactionCount = count;
-        return;
+    const int count = m_session.transactionCount();
+    if ((count > 0) != (m_state.transactionCount > 0)) {
+        if (count > 0)
+            beginTransactionToken();
+        else
+            endTransactionToken(tally.anyError || upperCopy(text).find("ROLLBACK") != std::string::npos);
     }
-    if (count > 0)
-        beginTransactionToken();
-    else
-        endTransactionToken(tally.anyError || upper.find("ROLLBACK") != std::string::npos);
     m_state.transactionCount = count;
 }
 
@@ -231,7 +207,7 @@ void RequestRunner::resetConnection(bool keepTransaction)
         if (auto run = m_session.run("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"))
             while (run->next()) {
             }
-        m_state.transactionCount = 0;
+        m_state.transactionCount = m_session.transactionCount();
         m_state.transactionDescriptor = 0;
     }
     if (!tsql::iequals(m_session.currentDatabase(), m_state.loginDatabase)) {

@@ -68,7 +68,6 @@ private:
     std::unique_ptr<tsql::BatchRun> start(std::string_view text, std::vector<tsql::Parameter> parameters, Tally &tally);
     void message(const tds::ServerMessage &m, Tally &tally);
     void syncEnvironment(std::string_view text, const Tally &tally);
-    int probeTransactionCount();
     void beginTransactionToken();
     void endTransactionToken(bool rolledBack);
     void runCall(const tds::RpcCall &call, bool last);
