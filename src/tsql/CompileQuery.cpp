@@ -302,8 +302,17 @@ public:
                              : j.type == Join::Type::Right ? " RIGHT JOIN " : " FULL JOIN ";
             return left + kw + right + " ON " + on.sql;
         }
-        case TableRef::Kind::Function:
-            throw err::make(40517, upper(r.as<FunctionTable>().call->name)).atLine(r.line);
+        case TableRef::Kind::Function: {
+            // SQL Server's own table-valued functions that the engine lacks are "not supported";
+            // any other name is no object at all, SQLite's pragma functions included.
+            const std::string &name = r.as<FunctionTable>().call->name;
+            static const char *const builtIn[] = {"string_split", "openjson", "openrowset", "opendatasource",
+                                                  "openquery", "openxml", "generate_series"};
+            for (const char *b : builtIn)
+                if (iequals(name, b))
+                    throw err::make(40517, upper(name)).atLine(r.line);
+            throw err::make(208, name).atLine(r.line);
+        }
         }
         return {};
     }

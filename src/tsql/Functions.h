@@ -32,6 +32,7 @@ public:
     virtual Value sessionValue(std::string_view name) = 0;
     virtual DateTime statementTime() const = 0; // GETDATE() is the same throughout a statement
     virtual DateTime statementUtcTime() const = 0;
+    virtual std::size_t valueLimit() const = 0; // the largest text or binary value, in bytes
 };
 
 // One call being compiled or run.

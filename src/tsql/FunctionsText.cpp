@@ -153,12 +153,15 @@ const std::vector<Definition> &textFunctions()
          }},
         {"replicate", 2, 2, "ub",
          [](const Call &c) { return textResult(c.args[0], isMax(c.args[0]) ? -1 : 8000); },
-         [](const std::vector<Value> &a, const Call &c, Runtime &) {
+         [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
              const std::int64_t n = integer(a[1]);
              if (n < 0)
                  return Value::null(c.result);
              const std::string &s = a[0].asText();
-             const std::size_t limit = c.result.length == -1 ? (std::size_t{1} << 28) : static_cast<std::size_t>(c.result.length);
+             // Refused before it is built: a billion copies must not take the memory first.
+             if (c.result.length == -1 && !s.empty() && static_cast<std::uint64_t>(n) > rt.valueLimit() / s.size())
+                 throw err::make(7119, std::to_string(rt.valueLimit()));
+             const std::size_t limit = c.result.length == -1 ? rt.valueLimit() : static_cast<std::size_t>(c.result.length);
              std::string r;
              for (std::int64_t i = 0; i < n && r.size() < limit + s.size(); ++i)
                  r += s;
@@ -229,10 +232,9 @@ const std::vector<Definition> &textFunctions()
              const std::string &s = a[0].asText();
              if (text::length(s) > 128)
                  return Value::null(c.result);
-             std::string q = a.size() > 1 ? a[1].asText() : "[";
-             if (q.empty())
-                 q = "[";
-             char open = q[0], close = q[0];
+             const bool given = a.size() > 1 && !a[1].asText().empty();
+             char open = given ? a[1].asText()[0] : '[';
+             char close = open;
              if (open == '[' || open == ']') {
                  open = '[';
                  close = ']';

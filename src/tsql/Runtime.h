@@ -16,7 +16,6 @@ class RuntimeHost : public fn::Runtime {
 public:
     virtual sqlite::PendingError &pending() = 0;
     virtual sqlite::Connection &sqliteConnection() = 0;
-    virtual std::size_t valueLimit() const = 0; // the largest text or binary value, in bytes
 };
 
 void registerRuntime(sqlite3 *db, RuntimeHost *host);
