@@ -189,6 +189,9 @@ std::vector<std::string> Catalog::objectNames(const std::string &db) const
 
 bool Catalog::objectExists(const std::string &db, std::string_view name) const
 {
+    // SQLite's own objects and the engine's hidden tables hold these names in every database.
+    if (istartsWith(name, "sqlite_") || istartsWith(name, "__tsql"))
+        return true;
     if (storedName(db, name))
         return true;
     if (!hasTable(db, kObjects))

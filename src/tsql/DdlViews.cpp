@@ -37,7 +37,7 @@ void createView(BatchRunner &b, const CreateView &s)
         throw err::make(s.view.isTemp() ? 4103 : 2702, s.view.isTemp() ? s.view.name : s.view.database);
     e.refuseReadOnly(*db);
     TablePtr existing = cat.load(*db, s.view.name);
-    if (existing && existing->kind != Table::Kind::View)
+    if ((existing && existing->kind != Table::Kind::View) || (!existing && cat.objectExists(*db, s.view.name)))
         throw err::make(2714, s.view.name);
     if (s.alter && !existing)
         throw err::make(208, s.view.written);

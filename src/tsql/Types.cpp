@@ -32,6 +32,11 @@ bool iequals(std::string_view a, std::string_view b)
     return true;
 }
 
+bool istartsWith(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
+}
+
 SqlType SqlType::decimal(int precision, int scale)
 {
     return {Base::Decimal, 0, static_cast<std::uint8_t>(precision), static_cast<std::uint8_t>(scale)};

@@ -96,5 +96,6 @@ SqlType commonType(const SqlType &a, const SqlType &b);
 std::string lower(std::string_view s);
 std::string upper(std::string_view s);
 bool iequals(std::string_view a, std::string_view b);
+bool istartsWith(std::string_view s, std::string_view prefix); // ASCII case folded
 
 } // namespace tsql
