@@ -3,6 +3,7 @@
 // statement opens a forward-only recordset positioned on its first row; fields are read by name.
 
 #include "platform/Failure.h"
+#include "platform/data/Statement.h"
 
 #include <QObject>
 #include <QString>
@@ -63,6 +64,19 @@ public:
     virtual std::unique_ptr<Recordset> openRecordset(const QString &sql) = 0;
     // Runs one statement, discarding any rows; returns the rows affected (-1 if unknown).
     virtual qint64 execute(const QString &sql) = 0;
+    // The same for a statement built with typed values: checked first (checkStatement), and
+    // not sent at all when a value would not stay the literal it was meant to be. The text
+    // sent is the statement's text, unchanged.
+    std::unique_ptr<Recordset> openRecordset(const Statement &statement)
+    {
+        checkStatement(statement);
+        return openRecordset(statement.text());
+    }
+    qint64 execute(const Statement &statement)
+    {
+        checkStatement(statement);
+        return execute(statement.text());
+    }
     // Runs a whole batch, as the command-line shell sends one, and reports all it produces.
     // Throws DatabaseError only when the batch could not be sent at all.
     virtual void runBatch(const QString &batch, BatchSink &sink) = 0;

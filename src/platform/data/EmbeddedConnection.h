@@ -23,6 +23,8 @@ public:
     static std::unique_ptr<EmbeddedConnection> open(const QString &folder,
                                                     const QString &database = QStringLiteral("Patient_Data"));
 
+    using Connection::execute;
+    using Connection::openRecordset;
     std::unique_ptr<Recordset> openRecordset(const QString &sql) override;
     qint64 execute(const QString &sql) override;
     void runBatch(const QString &batch, BatchSink &sink) override;

@@ -21,6 +21,8 @@ public:
     ~OdbcConnection() override;
     Q_DISABLE_COPY_MOVE(OdbcConnection)
 
+    using Connection::execute;
+    using Connection::openRecordset;
     std::unique_ptr<Recordset> openRecordset(const QString &sql) override;
     qint64 execute(const QString &sql) override;
     void runBatch(const QString &batch, BatchSink &sink) override;
