@@ -54,28 +54,48 @@ test-sanitize: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
 
-# Two libFuzzer targets (clang), each run for FUZZ_SECONDS: the engine, fed arbitrary text as one
-# statement, and the server's packet parser, fed arbitrary bytes as a client's messages. New inputs
-# go to $(FUZZ_BUILD)/corpus and $(FUZZ_BUILD)/packets-corpus; the committed seeds in fuzz/corpus
-# and fuzz/packets-corpus are only read. A finding is written to $(FUZZ_BUILD)/ and stops the run.
-# Engine inputs stay under 1 KiB: longer ones mostly find the parser's unlimited nesting again
-# (tests/hardening/tst_fuzzfindings.cpp). `make fuzz-session` or `make fuzz-packets` runs one.
+# libFuzzer (clang), each run for FUZZ_SECONDS, one after the other:
+#   fuzz-session    the engine, each input one statement (up to 1 KiB), with the T-SQL dictionary;
+#   fuzz-long       the same with inputs up to 64 KiB (long texts, deep nesting), its own corpus;
+#   fuzz-batch      each input a whole batch (variables, control flow, transactions);
+#   fuzz-structure  each input read as choices that build nested expressions (fuzz/Generator.cpp);
+#   fuzz-packets    the server's packet parser, fed arbitrary bytes as a client's messages.
+# A statement that runs past its second is cancelled by the engine; one that outlives the
+# cancel by FUZZ_TIMEOUT seconds is a finding, as is any crash, sanitizer report, use of more than
+# 2 GB, or a row showing what only SQLite's own tables hold. New inputs go to $(FUZZ_BUILD)/;
+# the committed seeds in fuzz/corpus and fuzz/packets-corpus are only read. A finding is written
+# to $(FUZZ_BUILD)/ and stops that run.
 FUZZ_SECONDS ?= 60
+FUZZ_TIMEOUT ?= 5
 FUZZ_BUILD ?= build-fuzz
 FUZZ_CXX ?= clang++
-.PHONY: fuzz fuzz-deps fuzz-session fuzz-packets
-fuzz: fuzz-session fuzz-packets
+FUZZ_RUN = -max_total_time=$(FUZZ_SECONDS) -timeout=$(FUZZ_TIMEOUT) -rss_limit_mb=2048 -print_final_stats=1
+.PHONY: fuzz fuzz-deps fuzz-session fuzz-long fuzz-batch fuzz-structure fuzz-packets
+fuzz: fuzz-session fuzz-long fuzz-batch fuzz-structure fuzz-packets
 
 fuzz-session: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/corpus
-	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session -max_total_time=$(FUZZ_SECONDS) -timeout=30 \
-		-rss_limit_mb=2048 -max_len=1024 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
-		$(FUZZ_BUILD)/corpus fuzz/corpus
+	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=1024 -dict=fuzz/tsql.dict \
+		-artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
+
+fuzz-long: $(FUZZ_BUILD)/talvor-fuzz-session
+	@mkdir -p $(FUZZ_BUILD)/long-corpus
+	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=65536 -dict=fuzz/tsql.dict \
+		-artifact_prefix=$(FUZZ_BUILD)/long- $(FUZZ_BUILD)/long-corpus fuzz/corpus
+
+fuzz-batch: $(FUZZ_BUILD)/talvor-fuzz-session
+	@mkdir -p $(FUZZ_BUILD)/batch-corpus
+	TMPDIR=$${TMPDIR:-/tmp} TALVOR_FUZZ_MODE=batch $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=4096 \
+		-dict=fuzz/tsql.dict -artifact_prefix=$(FUZZ_BUILD)/batch- $(FUZZ_BUILD)/batch-corpus fuzz/corpus
+
+fuzz-structure: $(FUZZ_BUILD)/talvor-fuzz-session
+	@mkdir -p $(FUZZ_BUILD)/structure-corpus
+	TMPDIR=$${TMPDIR:-/tmp} TALVOR_FUZZ_MODE=structure $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=4096 \
+		-artifact_prefix=$(FUZZ_BUILD)/structure- $(FUZZ_BUILD)/structure-corpus
 
 fuzz-packets: $(FUZZ_BUILD)/talvor-fuzz-packets
 	@mkdir -p $(FUZZ_BUILD)/packets-corpus
-	$(FUZZ_BUILD)/talvor-fuzz-packets -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
-		-rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/packets- \
+	$(FUZZ_BUILD)/talvor-fuzz-packets $(FUZZ_RUN) -max_len=65536 -artifact_prefix=$(FUZZ_BUILD)/packets- \
 		$(FUZZ_BUILD)/packets-corpus fuzz/packets-corpus
 
 fuzz-deps:
@@ -83,11 +103,11 @@ fuzz-deps:
 
 # One object per source file, so that `make -j` builds them side by side.
 FUZZ_FLAGS = -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -Isrc
-FUZZ_OBJECTS = $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(wildcard src/tsql/*.cpp) fuzz/SessionFuzzer.cpp)
+FUZZ_OBJECTS = $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(wildcard src/tsql/*.cpp) fuzz/SessionFuzzer.cpp fuzz/Generator.cpp)
 # The packet parser needs the engine's types and values only, and no TLS.
 FUZZ_PACKET_OBJECTS = $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(filter-out src/tds/Tls.cpp,$(wildcard src/tds/*.cpp)) \
 	src/tsql/Types.cpp src/tsql/Value.cpp fuzz/PacketFuzzer.cpp)
-$(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard src/tsql/*.h src/tds/*.h) | fuzz-deps
+$(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard src/tsql/*.h src/tds/*.h fuzz/*.h) | fuzz-deps
 	@mkdir -p $(dir $@)
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -c $< -o $@
 

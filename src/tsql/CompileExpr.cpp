@@ -293,6 +293,11 @@ Bound Compiler::variable(const Variable &v)
     if (info->isTable)
         throw err::make(137, v.name).atLine(v.line);
     b.type = info->type;
+    if (m_state->liveVariables.count(lower(v.name))) {
+        b.constant = false;
+        b.sql = "tsql_local(" + constant(Value::text(v.name)) + ", " + std::to_string(info->type.code()) + ")";
+        return b;
+    }
     Param p;
     p.kind = Param::Kind::Variable;
     p.variable = v.name;

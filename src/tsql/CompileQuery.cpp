@@ -398,6 +398,9 @@ public:
         // The select list.
         std::string list;
         bool assigns = false, retrieves = false;
+        for (const SelectItem &item : q.items)
+            if (!item.assignVariable.empty())
+                m_c.state().liveVariables.insert(lower(item.assignVariable));
         for (const SelectItem &item : q.items) {
             if (item.expr->kind == Expr::Kind::Star) {
                 star(item.expr->as<Star>(), out, list);
@@ -439,6 +442,14 @@ public:
                 throw err::make(explicitGroup ? 8121 : 8119, h.ungrouped.front()).atLine(q.having->line);
             having = " HAVING " + h.sql;
         }
+        std::string orderSql;
+        // SELECT @s = @s + x ... ORDER BY: SQLite would compute every row's select list before
+        // sorting, so each row would read the variables as they were at the start. A window
+        // sorts first and leaves the select list to be computed row by row, in its order.
+        const bool liveOrder = assigns && !m_c.state().liveVariables.empty() && order && !order->empty() && !top &&
+                               !q.distinct && !explicitGroup && !scope.grouped;
+        if (liveOrder)
+            list += ", row_number() OVER (ORDER BY " + orderBy(*order, out, false, false, true) + ") AS tsql_order";
         std::string sql = std::string("SELECT ") + (q.distinct ? "DISTINCT " : "") + list;
         if (!fromSql.empty())
             sql += " FROM " + fromSql;
@@ -446,8 +457,7 @@ public:
         if (!group.empty())
             sql += " GROUP BY " + group;
         sql += having;
-        std::string orderSql;
-        if (order && !order->empty())
+        if (order && !order->empty() && !liveOrder)
             orderSql = orderBy(*order, out, q.distinct, explicitGroup || scope.grouped);
         out.singleTable = q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named && !scope.grouped &&
                           !q.distinct && !(scope.sources.size() != 1);
@@ -499,8 +509,12 @@ public:
 
     // ORDER BY, one rule: a position; else a name of the select list; else an expression over
     // the FROM clause (not allowed with DISTINCT unless it is in the select list).
-    std::string orderBy(const std::vector<OrderItem> &order, const Compiler::Compiled &out, bool distinct, bool grouped)
+    // `expand`: a term naming a select-list item is that item's expression, for an ORDER BY
+    // that cannot see the list's names (a window's).
+    std::string orderBy(const std::vector<OrderItem> &order, const Compiler::Compiled &out, bool distinct, bool grouped,
+                        bool expand = false)
     {
+        auto item = [&](std::size_t k) { return expand ? "(" + out.items[k].sql + ")" : "c" + std::to_string(k); };
         std::string sql;
         for (const OrderItem &o : order) {
             std::string term;
@@ -510,7 +524,7 @@ public:
                 const long k = t.find_first_not_of("0123456789") == std::string::npos && t.size() < 9 ? std::stol(t) : -1;
                 if (k < 1 || k > static_cast<long>(out.columns.size()))
                     throw err::make(108, t).atLine(o.expr->line);
-                term = "c" + std::to_string(k - 1);
+                term = item(static_cast<std::size_t>(k - 1));
                 text = out.columns[static_cast<std::size_t>(k - 1)].type.isText();
             } else if (o.expr->kind == Expr::Kind::Literal || o.expr->kind == Expr::Kind::Variable) {
                 throw err::make(1008).atLine(o.expr->line);
@@ -527,7 +541,7 @@ public:
                         found = static_cast<int>(k);
                 }
                 if (found >= 0) {
-                    term = "c" + std::to_string(found);
+                    term = item(static_cast<std::size_t>(found));
                     text = out.columns[static_cast<std::size_t>(found)].type.isText();
                 }
             }
@@ -540,7 +554,7 @@ public:
                             found = static_cast<int>(k);
                     if (found < 0)
                         throw err::make(145).atLine(o.expr->line);
-                    term = "c" + std::to_string(found);
+                    term = item(static_cast<std::size_t>(found));
                 } else {
                     if (grouped && !b.ungrouped.empty())
                         throw err::make(8127, b.ungrouped.front()).atLine(o.expr->line);

@@ -94,6 +94,9 @@ struct CompileState {
     int aliases = 0;
     // Aggregates of exact types are SQLite functions made per type; the engine makes them.
     std::function<void(const std::string &name, const SqlType &type)> needAggregate;
+    // SELECT @v = @v + x FROM ...: the variables a row assigns, which the next row must read as
+    // the row before left them (lower case). Read through tsql_local, not bound once.
+    std::set<std::string> liveVariables;
 };
 
 class Compiler {

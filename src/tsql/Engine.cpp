@@ -449,6 +449,13 @@ std::string Engine::tableVariableName(const std::string &variable, int batch)
     return variable + "#" + std::to_string(batch);
 }
 
+Value Engine::liveVariable(const std::string &name)
+{
+    if (!m_liveVariables)
+        throw err::make(137, name);
+    return m_liveVariables(name);
+}
+
 Value Engine::sessionValue(std::string_view name)
 {
     const SqlType bigint{Base::BigInt};

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -66,6 +67,9 @@ public:
     DateTime statementUtcTime() const override { return m_statementUtcTime; }
     sqlite::PendingError &pending() override { return m_conn.pending(); }
     sqlite::Connection &sqliteConnection() override { return m_conn; }
+    Value liveVariable(const std::string &name) override;
+    // Who answers liveVariable() while a SELECT that assigns variables runs; empty otherwise.
+    void setLiveVariables(std::function<Value(const std::string &)> reader) { m_liveVariables = std::move(reader); }
     std::size_t valueLimit() const override { return kValueLimit; }
 
     // CursorOwner
@@ -139,6 +143,7 @@ private:
     std::set<std::string> m_aggregates;
     std::string m_tracePath;
     int m_depth = 0;
+    std::function<Value(const std::string &)> m_liveVariables;
     bool m_doomed = false;
     std::vector<std::string> m_savepoints;
     DateTime m_statementTime, m_statementUtcTime;

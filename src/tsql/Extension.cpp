@@ -23,6 +23,7 @@ public:
     sqlite::PendingError &pending() override { return m_pending; }
     sqlite::Connection &sqliteConnection() override { throw err::internal("no engine connection"); }
     std::size_t valueLimit() const override { return std::size_t{256} << 20; }
+    Value liveVariable(const std::string &name) override { throw err::make(137, name); }
 
 private:
     dt::Settings m_dates;

@@ -284,6 +284,15 @@ void fnRecursion(sqlite3_context *ctx, int, sqlite3_value **argv)
     });
 }
 
+void fnLocal(sqlite3_context *ctx, sqlite3_value **argv)
+{
+    guarded(ctx, [&] {
+        const Value v = host(ctx).liveVariable(std::string(textOf(argv[0])));
+        const SqlType t = typeArg(argv[1]);
+        storage::result(ctx, v.isNull() || v.sqlType() == t ? v : conv::convert(v, t));
+    });
+}
+
 void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
     guarded(ctx, [&] {
@@ -573,6 +582,7 @@ void registerRuntime(sqlite3 *db, RuntimeHost *rt)
     add("tsql_percent", 1, det, fnPercent);
     add("tsql_recursion", 2, vol, fnRecursion);
     add("tsql_fn", -1, det, fnCall);
+    add("tsql_local", 2, vol, [](sqlite3_context *c, int, sqlite3_value **v) { fnLocal(c, v); });
     add("tsql_fnv", -1, vol, fnCall);
     sqlite3_create_function_v2(db, "tsql_string_agg", -1, SQLITE_UTF8, rt, nullptr, stringAggStep, stringAggFinal, nullptr);
     sqlite3_create_function_v2(db, "tsql_stdev", 1, SQLITE_UTF8, rt, nullptr, statStep, statFinal<false, true>, nullptr);

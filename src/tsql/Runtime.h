@@ -16,6 +16,8 @@ class RuntimeHost : public fn::Runtime {
 public:
     virtual sqlite::PendingError &pending() = 0;
     virtual sqlite::Connection &sqliteConnection() = 0;
+    // A variable's value now, while a SELECT that assigns it runs row by row.
+    virtual Value liveVariable(const std::string &name) = 0;
 };
 
 void registerRuntime(sqlite3 *db, RuntimeHost *host);

@@ -110,7 +110,18 @@ void BatchRunner::select(const SelectStatement &s)
         queueRows(std::move(cursor));
         return;
     }
-    // SELECT @v = ...: every row assigns, the last one stays.
+    // SELECT @v = ...: every row assigns, the last one stays, and each row reads the value the
+    // row before it left (SELECT @total = @total + n).
+    m_e.setLiveVariables([this](const std::string &name) {
+        const LocalVariable *v = variable(lower(name));
+        if (!v)
+            throw err::make(137, name);
+        return v->value;
+    });
+    struct Forget {
+        Engine &e;
+        ~Forget() { e.setLiveVariables({}); }
+    } forget{m_e};
     std::int64_t rows = 0;
     for (;;) {
         const int rc = sqlite3_step(stmt.get());
