@@ -32,7 +32,7 @@ if(NOT WIN32)
 
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/talvor-search.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/talvor-search.svg
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/scalable.svg RENAME talvor-search.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
 
