@@ -312,7 +312,7 @@ void TestRegistrations::patientRecordWindow()
     QFETCH(QString, kind);
     QFETCH(QString, admissionDate);
 
-    standins::showPatientRecord(m_connection.get(), hospNum, idNum, QStringLiteral("HANDED ON"));
+    standins::showPatientRecord(m_connection.get(), hospNum, idNum, QStringLiteral("HANDED ON"), w);
 
     QList<QWidget *> windows;
     for (QWidget *top : QApplication::topLevelWidgets())
