@@ -2,12 +2,16 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps test-deps configure build test run bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps
+
+# The package checks of the tests need lintian and desktop-file-validate; nothing else does.
+test-deps:
+	@scripts/install-deps test
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
@@ -16,7 +20,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # Every test, then every test again built with AddressSanitizer and UndefinedBehaviorSanitizer.
-test: build
+test: test-deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-sanitize
 
