@@ -1,22 +1,15 @@
 // Where an install puts the program, its occupation codes and the hand-off file, installed as
 // the package installs it (prefix /usr) and as a private copy, into a temporary root each.
 
-#include "../search/SearchWindowFixture.h"
-
 #include "platform/files/TextFile.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace searchtest;
-
-class TestInstallLayout : public SearchWindowFixture {
+class TestInstallLayout : public QObject {
     Q_OBJECT
 
 private:
@@ -41,15 +34,8 @@ private:
 private slots:
     void initTestCase()
     {
-        createDatabase();
         QVERIFY(install(m_system, QStringLiteral("/usr")));
         QVERIFY(install(m_private, QStringLiteral("/opt/talvor")));
-    }
-    void init() { openWindow(); }
-    void cleanup()
-    {
-        closeWindow();
-        platform::files::setSiteSettingsForTests(QString());
     }
 
     void whereEachInstallPutsItsFiles_data()
@@ -84,37 +70,15 @@ private slots:
         }
     }
 
-    // The program finds the installed settings where the workstation's settings are looked for.
+    // The program finds the installed settings where it looks for the workstation's settings;
+    // the occupation codes it still reads from its program folder.
     void theInstalledSettingsNameTheSharedFolder()
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, m_system.filePath("etc/xdg"));
-        platform::files::setProgramFolderForTests(QString());
-        const QString folder = platform::files::handOffFolder();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, QStringLiteral("/etc/xdg"));
-        QCOMPARE(folder, QStringLiteral("/var/lib/talvor"));
-    }
-
-    void openingARecordWritesIntoTheSharedFolderOnly()
-    {
-        // The installed settings, with the shared folder moved under the temporary root.
-        const QString programFolder = m_system.filePath("usr/lib/talvor");
-        const QString shared = m_system.filePath("var/lib/talvor");
-        const QString settings = m_system.filePath("talvor-search.conf");
-        QVERIFY(QFile::copy(m_system.filePath("etc/xdg/Talvor/talvor-search.conf"), settings));
-        QSettings(settings, QSettings::IniFormat).setValue("HandOff/Folder", shared);
-        platform::files::setSiteSettingsForTests(settings);
-        platform::files::setProgramFolderForTests(programFolder);
-
-        w->txtIDNum->setText(QStringLiteral("IP-1001"));
-        w->txtIDNum->setFocus();
-        QTest::mouseClick(w->cmdGoAdmission, Qt::LeftButton);
-
-        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
-        QFile handOff(shared + "/LastPatient.txt");
-        QVERIFY(handOff.open(QIODevice::ReadOnly));
-        QCOMPARE(handOff.readAll(), QByteArray("H0001|IP-1001|DELA CRUZ, SANTOS JUAN"));
-        QVERIFY(QFileInfo(programFolder + "/LastPatient.txt").isSymLink());
-        QCOMPARE(platform::files::inProgramFolder("OccupationCodes.txt"), programFolder + "/OccupationCodes.txt");
+        QCOMPARE(platform::files::handOffFolder(), QStringLiteral("/var/lib/talvor"));
+        QCOMPARE(platform::files::inHandOffFolder("LastPatient.txt"), QStringLiteral("/var/lib/talvor/LastPatient.txt"));
+        QCOMPARE(platform::files::inProgramFolder("OccupationCodes.txt"),
+                 QCoreApplication::applicationDirPath() + "/OccupationCodes.txt");
     }
 };
 
