@@ -26,7 +26,6 @@ public:
                  QWidget *parent = nullptr);
 
     int failures() const { return m_failures; }
-    bool isWaiting() const { return m_waiting; }
 
 public slots:
     void reject() override;
