@@ -58,6 +58,12 @@ std::string fullName(const char *first, const std::string &last)
     return std::string(first) + " " + last;
 }
 
+// The mother's surname is the middle name when one was entered.
+std::string surnameOr(const std::optional<std::string> &middleName, const char *otherwise)
+{
+    return middleName && !middleName->empty() ? *middleName : std::string(otherwise);
+}
+
 std::vector<Value> masterRow(const Person &p)
 {
     return {text(p.hospNum), text(p.lastName), text(p.firstName), text(p.middleName),
@@ -178,7 +184,7 @@ void Generator::loadMaster2()
                 spouseEmail = "spouse" + std::to_string(r.between(100, 999)) + "@yahoo.com";
         }
         const std::string father = fullName(r.pick(pools::maleFirstNames), p.lastName);
-        const std::string mother = fullName(r.pick(pools::femaleFirstNames), p.middleName.value_or(r.pick(pools::lastNames)));
+        const std::string mother = fullName(r.pick(pools::femaleFirstNames), surnameOr(p.middleName, r.pick(pools::lastNames)));
         std::optional<std::string> employer, employerAddress;
         if (p.occupation && *p.occupation != "Student" && r.perMille(500)) {
             employer = std::string(r.pick(pools::lastNames)) + " Enterprises";

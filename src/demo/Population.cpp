@@ -74,9 +74,15 @@ Person Population::person(int patient) const
     const bool male = r.below(2) == 0;
     p.sex = male ? "M" : "F";
     p.firstName = male ? r.pick(pools::maleFirstNames) : r.pick(pools::femaleFirstNames);
-    // The middle name is the mother's surname; some records never had it entered.
+    // The middle name is the mother's surname. The site's forms store one never entered as empty
+    // text; only the odd imported record has none at all (NULL), which empties the whole name in
+    // the grids, and every 200th patient is such a record so that even a small demo shows one.
     if (!r.perMille(60))
         p.middleName = r.pick(pools::lastNames);
+    else
+        p.middleName = std::string();
+    if (patient % 200 == 7)
+        p.middleName.reset();
     const QDate born = birthDay(patient);
     if (!r.perMille(15))
         p.birthDate = toDateTime(born);

@@ -7,6 +7,7 @@
 #include "platform/files/TextFile.h"
 #include "platform/ui/EventPump.h"
 #include "platform/ui/Guard.h"
+#include "platform/ui/ProgramIcon.h"
 #include "platform/ui/Twips.h"
 
 #include <QCloseEvent>
@@ -22,6 +23,7 @@ frmAdmin::frmAdmin(platform::Connection *connection, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmAdmin"));
     setWindowTitle(QStringLiteral("Form1"));
+    setWindowIcon(platform::ui::programIcon());
     setFixedSize(twipsRect(0, 0, 8400, 7005).size());
 
     cmdUpdate = new QPushButton(QStringLiteral("Update Database"), this);
@@ -37,6 +39,8 @@ frmAdmin::frmAdmin(platform::Connection *connection, QWidget *parent)
     txtExistingColumns->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The log only grows during a long run; an undo history of every line would grow with it.
     txtExistingColumns->setUndoRedoEnabled(false);
+    // It has no caption on the window; a screen reader still needs a name for it.
+    txtExistingColumns->setAccessibleName(QStringLiteral("Log"));
 
     cmdUploadOccupation = new QPushButton(QStringLiteral("Upload Occupation Codes"), this);
     cmdUploadOccupation->setObjectName(QStringLiteral("cmdUploadOccupation"));

@@ -30,7 +30,7 @@ void frmMain2::WriteLastPatient()
     try {
         const QString record = txtHospNum->text() + QStringLiteral("|") + txtIDNum->text()
                                + QStringLiteral("|") + SelectedPatientName;
-        platform::files::writeWholeFile(platform::files::inProgramFolder(QStringLiteral("LastPatient.txt")),
+        platform::files::writeWholeFile(platform::files::inHandOffFolder(QStringLiteral("LastPatient.txt")),
                                         record);
         return;
     } catch (const platform::Failure &failure) {

@@ -5,10 +5,12 @@
 #include "platform/components/Components.h"
 #include "platform/data/Connection.h"
 #include "platform/ui/DateText.h"
+#include "platform/ui/Frame.h"
 #include "platform/ui/Grid.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/MaskedDateField.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/ProgramIcon.h"
 #include "platform/ui/Twips.h"
 
 #include <QApplication>
@@ -52,6 +54,17 @@ QFont boldFont()
     QFont font = dialogFont();
     font.setWeight(QFont::Bold);
     return font;
+}
+
+// The name a screen reader announces for a field: its caption without the access key's "&" and
+// the closing colon.
+QString accessibleCaption(QString caption)
+{
+    caption.replace(QLatin1String("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&')).replace(QChar(1), QLatin1Char('&'));
+    caption = caption.trimmed();
+    if (caption.endsWith(QLatin1Char(':')))
+        caption.chop(1);
+    return caption;
 }
 
 bool isEnter(const QKeyEvent *event)
@@ -104,7 +117,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
 
 QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
 {
-    auto *widget = new QGroupBox(caption, parent);
+    auto *widget = new platform::ui::Frame(caption, parent);
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(geometry);
     widget->setFont(boldFont());
@@ -137,6 +150,7 @@ void frmMain2::buildLayout()
 {
     setObjectName(QStringLiteral("frmMain2"));
     setWindowTitle(platform::ui::applicationTitle);
+    setWindowIcon(platform::ui::programIcon());
     // Fixed border with a minimize button: nothing in the layout follows a change of size.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -227,6 +241,20 @@ void frmMain2::buildLayout()
     };
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+
+    // A screen reader announces each field by the caption beside it; the captions stay as they
+    // are, and only the label that has an access key moves the focus.
+    const QList<QPair<QWidget *, QLabel *>> captioned = {
+        {txtHospNum, Lable1[6]}, {txtLastName, Lable1[0]}, {txtBirthDate, Lable1[2]},
+        {txtMiddleName, Lable1[3]}, {txtFirstName, Lable1[1]}, {Grid1, Label1},
+        {txtAdmDate, Label2}, {txtIDNum, Lable1[8]},
+    };
+    for (const auto &[field, caption] : captioned) {
+        field->setAccessibleName(accessibleCaption(caption->text()));
+        caption->setBuddy(field);
+    }
+    Grid2->setAccessibleName(accessibleCaption(Frame3->title()));
+    Text1->setAccessibleName(accessibleCaption(Text1->toPlainText().section(QLatin1Char('\n'), 0, 0)));
 }
 
 void frmMain2::wireEvents()

@@ -2,13 +2,16 @@
 
 #include "demo/DemoDatabase.h"
 #include "platform/data/Connection.h"
+#include "platform/data/LoginCheck.h"
 #include "platform/data/OdbcConnectionString.h"
 #include "platform/data/SqlText.h"
 #include "platform/security/Password.h"
 #include "platform/ui/MessageBox.h"
 #include "standins/SignInDialog.h"
 
+#include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
@@ -35,6 +38,25 @@ void createDemo(const QString &folder, QWidget *progressParent)
     progress.setAutoClose(false);
     demo::create(folder, demo::Options{}, [&progress](int percent) { progress.setValue(percent); });
     progress.setValue(100);
+}
+
+// A server that does not answer holds the driver for up to its login timeout. The first login
+// runs on a thread of its own while the sign-in keeps painting; closing the sign-in ends the
+// wait (false). A refusal is thrown as the driver gave it.
+bool loginAnswered(const QString &database, const QString &user, const QString &password, QWidget *dialog)
+{
+    platform::LoginCheck check(database, user, password);
+    QEventLoop wait;
+    QObject::connect(&check, &platform::LoginCheck::finished, &wait, &QEventLoop::quit);
+    if (auto *signIn = qobject_cast<QDialog *>(dialog))
+        QObject::connect(signIn, &QDialog::finished, &wait, &QEventLoop::quit);
+    if (!check.isFinished())
+        wait.exec();
+    if (!check.isFinished())
+        return false;
+    if (const platform::DatabaseError *refusal = check.refusal())
+        throw *refusal;
+    return true;
 }
 
 } // namespace
@@ -69,7 +91,7 @@ QString clsCurrentUser::defaultDatabase()
 
 void clsCurrentUser::ShowMain()
 {
-    SignInDialog dialog(defaultDatabase(), maxTries,
+    SignInDialog dialog(defaultDatabase(), QDir::toNativeSeparators(demoFolder()), maxTries,
                         [this, &dialog](const QString &database, const QString &user,
                                         const QString &password) {
                             return signIn(database, user, password, &dialog);
@@ -92,6 +114,8 @@ QString clsCurrentUser::signIn(const QString &database, const QString &user, con
         if (embedded && QDir::cleanPath(QDir::fromNativeSeparators(database)) == QDir::cleanPath(demoFolder())
             && !demo::isCreated(demoFolder()))
             createDemo(demoFolder(), progressParent);
+        if (!embedded && !loginAnswered(database, user, password, progressParent))
+            return QStringLiteral("The sign-in was cancelled.");
         connection = platform::openConnection(database, user, password);
         if (embedded) {
             // The embedded engine has no logins of its own: our user table is the check.

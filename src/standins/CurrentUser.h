@@ -39,7 +39,8 @@ public:
     Q_INVOKABLE void ShowMain();
 
     // One sign-in attempt. Returns an empty text when the user is signed in, else what to tell
-    // the user. The password is used for this check only.
+    // the user. The password is used for this check only. `progressParent` is the sign-in
+    // dialog: progress is shown over it, and closing it ends a wait for a server.
     QString signIn(const QString &database, const QString &user, const QString &password,
                    QWidget *progressParent = nullptr);
 

@@ -30,7 +30,7 @@ void ctlHeader::InitHeader()
 
 void ctlHeader::LoadPatient()
 {
-    showPatientRecord(requireConnection(m_connection), m_hospNum, m_idNum, m_patientName);
+    showPatientRecord(requireConnection(m_connection), m_hospNum, m_idNum, m_patientName, this);
 }
 
 } // namespace standins

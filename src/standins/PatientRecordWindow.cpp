@@ -3,12 +3,13 @@
 #include "platform/data/Connection.h"
 #include "platform/data/SqlText.h"
 #include "platform/ui/DateText.h"
+#include "platform/ui/ProgramIcon.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLocale>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -97,12 +98,21 @@ Record readRecord(platform::Connection *connection, const QString &hospNum, cons
 }
 
 class PatientRecordView : public QWidget {
+    Q_OBJECT
 public:
-    PatientRecordView()
+    // A window of its own over `owner`, which it never outlives.
+    explicit PatientRecordView(QWidget *owner)
+        : QWidget(owner, Qt::Window)
     {
         setObjectName(QStringLiteral("PatientRecordWindow"));
         setWindowTitle(QStringLiteral("Patient record"));
+        setWindowIcon(platform::ui::programIcon());
         setAttribute(Qt::WA_DeleteOnClose);
+        // The search window keeps the keyboard: the release of the Enter that opened this record
+        // still belongs to the admission number field there.
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        // Only the program's own windows keep it running; this one merely shows what they opened.
+        setAttribute(Qt::WA_QuitOnClose, false);
         auto *form = new QFormLayout(this);
         const struct {
             QLabel **label;
@@ -147,20 +157,35 @@ private:
 } // namespace
 
 void showPatientRecord(platform::Connection *connection, const QString &hospNum, const QString &idNum,
-                       const QString &patientName)
+                       const QString &patientName, QWidget *over)
 {
     if (!connection)
         throw platform::Failure(QStringLiteral("The patient header has no database connection."));
     // Read before touching the window, so a failed read leaves the last record on show.
     const Record record = readRecord(connection, hospNum, idNum, patientName);
 
-    static QPointer<PatientRecordView> view;
+    QWidget *owner = over ? over->window() : nullptr;
+    PatientRecordView *view = owner ? owner->findChild<PatientRecordView *>(QString(), Qt::FindDirectChildrenOnly)
+                                    : nullptr;
     if (!view)
-        view = new PatientRecordView;
+        view = new PatientRecordView(owner);
     view->showRecord(record);
-    view->show();
+    if (!view->isVisible()) {
+        view->adjustSize();
+        // Where the clerk is looking: over the middle of the window that opened it. Once shown,
+        // it stays where the clerk puts it.
+        if (owner)
+            view->move(owner->frameGeometry().center() - view->rect().center());
+        QWidget *typingIn = QApplication::activeWindow();
+        view->show();
+        // Some window systems activate every window they show, whatever it asks for; the
+        // keyboard goes back to the window the clerk was typing in.
+        if (typingIn && typingIn != view && typingIn->isVisible())
+            typingIn->activateWindow();
+    }
     view->raise();
-    view->activateWindow();
 }
 
 } // namespace standins
+
+#include "PatientRecordWindow.moc"

@@ -1,3 +1,4 @@
+#include "platform/ui/ProgramIcon.h"
 #include "standins/StandIns.h"
 #include "startup/Module1.h"
 
@@ -10,6 +11,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Talvor"));
     QCoreApplication::setApplicationName(QStringLiteral("Patient Brelmontaxis"));
+    // Also for what opens without a window of the program under it (a failed start's message).
+    QApplication::setWindowIcon(platform::ui::programIcon());
     standins::registerComponents();
 
     const int status = Module1::Main();

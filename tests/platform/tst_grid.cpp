@@ -186,6 +186,58 @@ private slots:
         QCOMPARE(rowsSeen, (QList<int>{2, 3}));
         QCOMPARE(grid->row(), 3);
     }
+
+    // While the grid has the keyboard, its current cell is framed; a hidden current column
+    // frames the first cell the clerk can see. Compared in the pictures the grid paints.
+    void focusFrameOnTheCurrentCell_data()
+    {
+        QTest::addColumn<bool>("firstColumnHidden");
+        QTest::addColumn<bool>("rowSelected");
+        QTest::newRow("current cell") << false << false;
+        QTest::newRow("in a selected row") << false << true;
+        QTest::newRow("current column hidden") << true << false;
+    }
+    void focusFrameOnTheCurrentCell()
+    {
+        QFETCH(bool, firstColumnHidden);
+        QFETCH(bool, rowSelected);
+        QWidget window;
+        auto *other = new QLineEdit(&window);
+        auto *grid = new Grid(&window);
+        grid->setGeometry(0, 30, 400, 200);
+        grid->setCols(3);
+        for (int r = 1; r <= 3; ++r)
+            grid->addItem(QStringLiteral("r%1\t%1\tx").arg(r));
+        if (firstColumnHidden)
+            grid->setColWidth(0, 0);
+        grid->setCurrentCell(1, 0, rowSelected ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
+                                               : QItemSelectionModel::NoUpdate);
+        window.resize(400, 240);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        const QImage without = grid->viewport()->grab().toImage();
+        grid->setFocus();
+        QTRY_VERIFY(grid->hasFocus());
+        const QImage with = grid->viewport()->grab().toImage();
+
+        const QRect cell = grid->visualRect(grid->model()->index(1, firstColumnHidden ? 1 : 0));
+        int onEdge = 0, elsewhere = 0;
+        for (int y = 0; y < with.height(); ++y)
+            for (int x = 0; x < with.width(); ++x) {
+                if (with.pixel(x, y) == without.pixel(x, y))
+                    continue;
+                if (!cell.contains(x, y))
+                    ++elsewhere;
+                else if (!cell.adjusted(2, 2, -2, -2).contains(x, y))
+                    ++onEdge;
+            }
+        // A dotted frame changes about every other pixel round the cell, and nothing outside it.
+        QVERIFY2(onEdge >= (cell.width() + cell.height()) / 2, qPrintable(QString::number(onEdge)));
+        QCOMPARE(elsewhere, 0);
+    }
 };
 
 QTEST_MAIN(TestGrid)

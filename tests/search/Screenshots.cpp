@@ -5,18 +5,23 @@
 #include "SearchWindowFixture.h"
 
 #include "demo/DemoDatabase.h"
+#include "maintenance/frmAdmin.h"
 #include "platform/data/Connection.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/Grid.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/ProgramIcon.h"
 #include "search/frmMain2.h"
+#include "standins/CurrentUser.h"
 #include "standins/StandIns.h"
 #include "startup/Module1.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,18 +62,42 @@ void save(QWidget *widget, const QString &folder, const QString &name)
         std::printf("saved %s\n", qPrintable(name));
 }
 
-// The sign-in as the clerk fills it in, then the search window it opens.
+// The record window where it opens, over the search window, in one picture: the window system's
+// own frames are not part of either.
+void saveOver(QWidget *under, QWidget *over, const QString &folder, const QString &name)
+{
+    QApplication::processEvents();
+    QTest::qWait(300);
+    if (!under || !over) {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(name));
+        return;
+    }
+    QPixmap picture = under->grab();
+    QPainter painter(&picture);
+    const QPoint at = over->mapToGlobal(QPoint()) - under->mapToGlobal(QPoint());
+    painter.drawPixmap(at, over->grab());
+    painter.setPen(QColor(0x40, 0x40, 0x40));
+    painter.drawRect(QRect(at, over->size()).adjusted(-1, -1, 0, 0));
+    painter.end();
+    if (picture.save(QDir(folder).filePath(name)))
+        std::printf("saved %s\n", qPrintable(name));
+}
+
+// The sign-in as a first-time clerk meets it: a wrong password first, then demo / demo.
 void signIn(const QString &out)
 {
     QTimer::singleShot(0, [&out] {
         QWidget *dialog = QApplication::activeModalWidget();
         if (!dialog)
             return;
+        save(dialog, out, QStringLiteral("signin.png"));
         dialog->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("demo"));
         auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"));
         password->setFocus();
+        QTest::keyClicks(password, QStringLiteral("guess"));
+        QTest::keyClick(password, Qt::Key_Return);
+        save(dialog, out, QStringLiteral("signin-refused.png"));
         QTest::keyClicks(password, QStringLiteral("demo"));
-        save(dialog, out, QStringLiteral("signin.png"));
         QTest::keyClick(password, Qt::Key_Return);
     });
     Module1::Main();
@@ -96,8 +125,8 @@ void walk(frmMain2 &window, platform::Connection &connection, const QString &out
     save(&window, out, QStringLiteral("search-3-registrations.png"));
 
     QTest::mouseDClick(window.Grid2->viewport(), Qt::LeftButton, {}, searchtest::cellCentre(window.Grid2, 1, 3));
-    save(recordWindow(), out, QStringLiteral("search-4-record.png"));
-    QFile handOff(platform::files::inProgramFolder(QStringLiteral("LastPatient.txt")));
+    saveOver(&window, recordWindow(), out, QStringLiteral("search-4-record.png"));
+    QFile handOff(platform::files::inHandOffFolder(QStringLiteral("LastPatient.txt")));
     if (handOff.open(QIODevice::ReadOnly))
         std::printf("LastPatient.txt: %s\n", handOff.readAll().constData());
 
@@ -108,12 +137,23 @@ void walk(frmMain2 &window, platform::Connection &connection, const QString &out
     QTest::keyClicks(window.txtIDNum, idNum);
     QTest::keyClick(window.txtIDNum, Qt::Key_Return);
     save(&window, out, QStringLiteral("search-5-admission.png"));
-    save(recordWindow(), out, QStringLiteral("search-5-admission-record.png"));
+    saveOver(&window, recordWindow(), out, QStringLiteral("search-5-admission-record.png"));
 
     QTest::mouseClick(window.cmdToday, Qt::LeftButton);
     save(&window, out, QStringLiteral("search-6-today.png"));
     QTest::mouseClick(window.cmdReset, Qt::LeftButton);
     save(&window, out, QStringLiteral("search-7-reset.png"));
+
+    // The maintenance window after one upgrade of the demo database.
+    QTest::mouseClick(window.cmdAdmin, Qt::LeftButton);
+    frmAdmin *admin = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *found = qobject_cast<frmAdmin *>(top); found && found->isVisible())
+            admin = found;
+    if (!admin)
+        return;
+    QTest::mouseClick(admin->cmdUpdate, Qt::LeftButton);
+    save(admin, out, QStringLiteral("maintenance-after-upgrade.png"));
 }
 
 } // namespace
@@ -121,7 +161,7 @@ void walk(frmMain2 &window, platform::Connection &connection, const QString &out
 int main(int argc, char **argv)
 {
     // The sign-in remembers the database in the user's settings: keep the clerk's own apart.
-    QTemporaryDir home, databaseDir, programDir;
+    QTemporaryDir home, programDir;
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
     QApplication app(argc, argv);
@@ -130,8 +170,10 @@ int main(int argc, char **argv)
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(out);
 
-    demo::create(databaseDir.path(), demo::Options{});
-    qputenv("TALVOR_DATABASE", databaseDir.path().toUtf8());
+    // The demo where the sign-in looks for it on first use, so the sign-in shows the demo's user.
+    QApplication::setWindowIcon(platform::ui::programIcon());
+    demo::create(standins::clsCurrentUser::demoFolder(), demo::Options{});
+    qunsetenv("TALVOR_DATABASE");
     platform::files::setProgramFolderForTests(programDir.path());
     platform::ui::MessageBox::setResponder(
         [](const platform::ui::ShownMessage &m) { std::printf("message: %s\n", qPrintable(m.text)); });

@@ -3,13 +3,13 @@
 #include "SearchTestDatabase.h"
 #include "platform/components/Components.h"
 #include "platform/files/TextFile.h"
-#include "platform/ui/DateText.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 #include <cmath>
 
@@ -46,7 +46,10 @@ QString ageText(const QDate &birth)
 
 QString dateTimeText(const QDate &date, int hour, int minute)
 {
-    return platform::ui::defaultDateTimeText(QDateTime(date, QTime(hour, minute)));
+    // The tests run in the C locale, which shows dates as an en-US workstation does.
+    const QDateTime value(date, QTime(hour, minute));
+    return QLocale::c().toString(value, hour || minute ? QStringLiteral("M/d/yyyy h:mm:ss AP")
+                                                        : QStringLiteral("M/d/yyyy"));
 }
 
 QStringList column(const platform::ui::Grid *grid, int col)

@@ -7,10 +7,13 @@
 #include "platform/ui/Grid.h"
 #include "platform/ui/MaskedDateField.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Twips.h"
 #include "search/frmMain2.h"
 #include "standins/StandIns.h"
 
+#include <QAccessible>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -275,6 +278,118 @@ private slots:
         // Back again with Shift+Tab, which must skip the hidden controls as well.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdAdmin"));
+    }
+
+    // The site's frames: the caption sits on the top line of the border, and no line of the
+    // border runs through a control. Found in the picture the frame paints, not in its code.
+    void frameBordersClearTheirControls_data()
+    {
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QRect>("twips");
+        QTest::newRow("Search Method 1") << "Frame2" << QRect(120, 120, 8895, 5535);
+        QTest::newRow("Registration") << "Frame3" << QRect(120, 5760, 8895, 4095);
+        QTest::newRow("Search Method 2") << "Frame1" << QRect(9120, 120, 3135, 1095);
+    }
+    void frameBordersClearTheirControls()
+    {
+        QFETCH(QString, frame);
+        QFETCH(QRect, twips);
+        auto *box = m_window->findChild<QGroupBox *>(frame);
+        QVERIFY(box);
+        QCOMPARE(box->geometry(), platform::ui::twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+        const QImage picture = box->grab().toImage();
+        const int w = picture.width(), h = picture.height();
+        // Rows and columns of the border, where the picture differs from the frame's own
+        // background: a column just inside the right edge and a row just above the bottom edge
+        // cross nothing else.
+        const QRgb background = picture.pixel(w - 5, h / 2);
+        QList<int> topRows, bottomRows, leftCols, rightCols;
+        for (int y = 0; y < h; ++y)
+            if (picture.pixel(w - 5, y) != background)
+                (y < h / 2 ? topRows : bottomRows) << y;
+        for (int x = 0; x < w; ++x)
+            if (picture.pixel(x, h - 5) != background)
+                (x < w / 2 ? leftCols : rightCols) << x;
+        QVERIFY(!topRows.isEmpty() && !bottomRows.isEmpty() && !leftCols.isEmpty() && !rightCols.isEmpty());
+
+        QRect controls;
+        for (QWidget *child : box->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            if (child->isVisibleTo(box))
+                controls |= child->geometry();
+        QVERIFY2(topRows.last() < controls.top(), qPrintable(QStringLiteral("top line %1, first control at %2")
+                                                              .arg(topRows.last()).arg(controls.top())));
+        QVERIFY(bottomRows.first() > controls.bottom());
+        QVERIFY(leftCols.last() < controls.left());
+        QVERIFY(rightCols.first() > controls.right());
+
+        // The caption's letters: the dark pixels at the frame's top left, above every control.
+        const int captionEnd = box->fontMetrics().horizontalAdvance(box->title()) + 20;
+        int glyphTop = h, glyphBottom = -1;
+        for (int y = 0; y < controls.top(); ++y)
+            for (int x = 0; x < captionEnd; ++x)
+                if (qGray(picture.pixel(x, y)) < 96) {
+                    glyphTop = qMin(glyphTop, y);
+                    glyphBottom = qMax(glyphBottom, y);
+                }
+        QVERIFY2(glyphTop <= topRows.first() && topRows.first() <= glyphBottom,
+                 qPrintable(QStringLiteral("caption rows %1 to %2, top line %3").arg(glyphTop).arg(glyphBottom)
+                                .arg(topRows.first())));
+    }
+
+    // What a screen reader announces for each field: the caption beside it, while the caption
+    // itself stays as the window has always shown it.
+    void fieldsAreNamedByTheirCaptions_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("caption"); // object name of the caption's control
+        QTest::addColumn<QString>("captionText");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("hospital number") << "txtHospNum" << "Lable1(6)" << "Hospital #:" << "Hospital #";
+        QTest::newRow("last name") << "txtLastName" << "Lable1(0)" << "&Last Name:" << "Last Name";
+        QTest::newRow("birth date") << "txtBirthDate" << "Lable1(2)" << "Birthdate:" << "Birthdate";
+        QTest::newRow("middle name") << "txtMiddleName" << "Lable1(3)" << "Middle Name:" << "Middle Name";
+        QTest::newRow("first name") << "txtFirstName" << "Lable1(1)" << "First Name:" << "First Name";
+        QTest::newRow("patient grid") << "Grid1" << "Label1" << "Records:" << "Records";
+        QTest::newRow("admission date") << "txtAdmDate" << "Label2" << "Admission Date:" << "Admission Date";
+        QTest::newRow("registration grid") << "Grid2" << "Frame3" << "Registration" << "Registration";
+        QTest::newRow("admission number") << "txtIDNum" << "Lable1(8)" << "Admission #:" << "Admission #";
+        QTest::newRow("instructions") << "Text1" << "" << "" << "Patient Search Instructions";
+    }
+    void fieldsAreNamedByTheirCaptions()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, caption);
+        QFETCH(QString, captionText);
+        QFETCH(QString, name);
+        QWidget *widget = control(field.toLatin1().constData());
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+        if (caption.isEmpty())
+            return;
+        QWidget *captionControl = control(caption.toLatin1().constData());
+        if (auto *label = qobject_cast<QLabel *>(captionControl))
+            QCOMPARE(label->text(), captionText);
+        else
+            QCOMPARE(qobject_cast<QGroupBox *>(captionControl)->title(), captionText);
+    }
+
+    // Nothing the keyboard can reach is left without a name, here or in the maintenance window.
+    void everyFieldHasAName()
+    {
+        QTest::mouseClick(m_window->cmdAdmin, Qt::LeftButton);
+        QList<QWidget *> windows{m_window.get()};
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (qobject_cast<frmAdmin *>(top) && top->isVisible())
+                windows << top;
+        QCOMPARE(windows.size(), 2);
+        for (QWidget *window : windows)
+            for (QWidget *widget : window->findChildren<QWidget *>())
+                if (widget->isVisibleTo(window) && widget->focusPolicy() & Qt::TabFocus) {
+                    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+                    QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(),
+                             qPrintable(widget->objectName()));
+                }
     }
 
     void oneMaintenanceWindow()

@@ -5,10 +5,13 @@
 #include "standins/PatientRecordWindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -34,6 +37,9 @@ private slots:
     void handOffFile_data();
     void handOffFile();
     void handOffWriteFailureStillOpens();
+    void handOffFolderOfTheWorkstation_data();
+    void handOffFolderOfTheWorkstation();
+    void handOffReplacesALinkInsteadOfWritingThroughIt();
     void patientRecordWindow_data();
     void patientRecordWindow();
 };
@@ -286,6 +292,79 @@ void TestRegistrations::handOffWriteFailureStillOpens()
     QCOMPARE(headerCalls.last(), QStringLiteral("LoadPatient"));
 }
 
+// An installed copy's program folder is not the clerks' to write: the workstation's settings may
+// name the folder the hand-off file goes to.
+void TestRegistrations::handOffFolderOfTheWorkstation_data()
+{
+    QTest::addColumn<QString>("setting"); // "" none, "shared": a folder, "blocked": a plain file
+    QTest::addColumn<QString>("writtenIn"); // "program", "shared" or "" (refused, with the message)
+    QTest::newRow("no setting: the program folder") << "" << "program";
+    QTest::newRow("a folder of the site") << "shared" << "shared";
+    QTest::newRow("a folder that cannot be written") << "blocked" << "";
+}
+
+void TestRegistrations::handOffFolderOfTheWorkstation()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, writtenIn);
+    const QString shared = m_programDir->filePath(QStringLiteral("shared"));
+    QVERIFY(QDir().mkpath(shared));
+    const QString blocked = m_programDir->filePath(QStringLiteral("blocked"));
+    QFile plain(blocked);
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString ini = m_programDir->filePath(QStringLiteral("talvor-search.conf"));
+    QFile settings(ini);
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    if (!setting.isEmpty())
+        settings.write("[HandOff]\nFolder=" + QFile::encodeName(setting == "shared" ? shared : blocked) + "\n");
+    settings.close();
+    platform::files::setSiteSettingsForTests(ini);
+
+    w->txtHospNum->setText(QStringLiteral("H0001"));
+    w->txtIDNum->setText(QStringLiteral("IP-1001"));
+    w->SelectedPatientName = QStringLiteral("DELA CRUZ, JUAN SANTOS");
+    w->ShowBrelmontaxis();
+    platform::files::setSiteSettingsForTests(QString());
+
+    const QByteArray record("H0001|IP-1001|DELA CRUZ, JUAN SANTOS");
+    const auto written = [](const QString &folder) {
+        QFile file(QDir(folder).filePath(QStringLiteral("LastPatient.txt")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QCOMPARE(written(m_programDir->path()), writtenIn == "program" ? record : QByteArray());
+    QCOMPARE(written(shared), writtenIn == "shared" ? record : QByteArray());
+    QCOMPARE(m_messages.size(), writtenIn.isEmpty() ? 1 : 0);
+    if (writtenIn.isEmpty())
+        QVERIFY(m_messages.first().startsWith(QStringLiteral("Cannot write to text file.")));
+    // The record opens either way.
+    QCOMPARE(headerCalls, openCalls("H0001", "IP-1001", "DELA CRUZ, JUAN SANTOS"));
+}
+
+// In a folder several clerks may write, one of them could leave a link there in place of the
+// file; the next clerk's open must not write through it into the file it points at.
+void TestRegistrations::handOffReplacesALinkInsteadOfWritingThroughIt()
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("someone-elses-file"));
+    QFile victim(target);
+    QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("untouched") == 9);
+    victim.close();
+    const QString handOff = m_programDir->filePath(QStringLiteral("LastPatient.txt"));
+    QVERIFY(QFile::link(target, handOff));
+
+    w->txtHospNum->setText(QStringLiteral("H0001"));
+    w->txtIDNum->setText(QStringLiteral("IP-1001"));
+    w->SelectedPatientName = QString();
+    w->ShowBrelmontaxis();
+
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(!QFileInfo(handOff).isSymLink());
+    QCOMPARE(handOffBytes(), QByteArray("H0001|IP-1001|"));
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), QByteArray("untouched"));
+}
+
 void TestRegistrations::patientRecordWindow_data()
 {
     QTest::addColumn<QString>("hospNum");
@@ -312,7 +391,7 @@ void TestRegistrations::patientRecordWindow()
     QFETCH(QString, kind);
     QFETCH(QString, admissionDate);
 
-    standins::showPatientRecord(m_connection.get(), hospNum, idNum, QStringLiteral("HANDED ON"));
+    standins::showPatientRecord(m_connection.get(), hospNum, idNum, QStringLiteral("HANDED ON"), w);
 
     QList<QWidget *> windows;
     for (QWidget *top : QApplication::topLevelWidgets())

@@ -1,15 +1,23 @@
 #include "../search/SearchTestDatabase.h"
 
 #include "platform/components/Components.h"
-#include "standins/CurrentUser.h"
 #include "platform/data/Connection.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/ProgramIcon.h"
+#include "standins/CurrentUser.h"
+#include "standins/SignInDialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -45,6 +53,20 @@ QSettings settings()
     return QSettings(QStringLiteral("Talvor"), QStringLiteral("Patient Brelmontaxis"));
 }
 
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(std::function<void()> onPaint) : m_onPaint(std::move(onPaint)) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_onPaint();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onPaint;
+};
+
 } // namespace
 
 class TestSignIn : public QObject {
@@ -53,10 +75,19 @@ class TestSignIn : public QObject {
 private:
     QTemporaryDir m_database;
     qint64 m_users = 0;
+    QStringList m_messages;
+
+    static QString messageIn(QWidget *dialog)
+    {
+        auto *label = dialog->findChild<QLabel *>(QStringLiteral("lblMessage"));
+        return label->isVisible() ? label->text() : QString();
+    }
 
 private slots:
     void initTestCase()
     {
+        platform::ui::MessageBox::setResponder(
+            [this](const platform::ui::ShownMessage &message) { m_messages << message.text; });
         searchtest::createDatabase(m_database.path(), QDate::currentDate());
         auto connection = platform::openConnection(m_database.path());
         m_users = connection->openRecordset(QStringLiteral("SELECT COUNT(*) AS n FROM Build_File.dbo.tbTalvorUser"))
@@ -67,6 +98,7 @@ private slots:
     {
         qputenv("TALVOR_DATABASE", m_database.path().toUtf8());
         settings().clear();
+        m_messages.clear();
     }
 
     void checkOfTheUser_data()
@@ -125,22 +157,140 @@ private slots:
     {
         clsCurrentUser component;
         component.setPasswordDeptCode(QStringLiteral("18"));
-        int triesSeen = 0;
+        const QString refused = QStringLiteral("The user name or the password is not right.");
+        QStringList shown;
         whenDialogShows([&](QWidget *dialog) {
             QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtDatabase"))->text(), m_database.path());
             QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->echoMode(), QLineEdit::Password);
             QTRY_VERIFY(QApplication::focusWidget()
                         && QApplication::focusWidget()->objectName() == QLatin1String("txtUserName"));
-            for (int i = 0; i < 3 && dialog->isVisible(); ++i, ++triesSeen) {
+            for (int i = 0; i < 3 && dialog->isVisible(); ++i) {
                 attempt(dialog, QStringLiteral("demo"), QStringLiteral("wrong"));
+                shown << messageIn(dialog);
                 if (dialog->isVisible())
                     QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->text(), QString());
             }
         });
         component.ShowMain();
-        QCOMPARE(triesSeen, 3);
+        // Each refusal says how many tries remain; the last one says the sign-in ends, before it does.
+        QCOMPARE(shown, (QStringList{refused + "\n2 tries left.", refused + "\n1 try left.", QString()}));
+        QCOMPARE(m_messages, QStringList{refused + "\n\nThat was the last of 3 tries; the sign-in ends now."});
         QVERIFY(!component.Connected());
         QVERIFY(!settings().contains(QStringLiteral("SignIn/LastDatabase")));
+    }
+
+    // Each field is announced by its caption; the window carries the program's icon.
+    void fieldsAreNamedAndTheIconIsTheProgramsOwn()
+    {
+        clsCurrentUser component;
+        QMap<QString, QString> names;
+        QImage icon;
+        whenDialogShows([&](QWidget *dialog) {
+            for (const char *field : {"txtDatabase", "txtUserName", "txtPassword"})
+                names[field] = QAccessible::queryAccessibleInterface(dialog->findChild<QLineEdit *>(field))
+                                   ->text(QAccessible::Name);
+            icon = dialog->windowIcon().pixmap(32).toImage();
+            dialog->close();
+        });
+        component.ShowMain();
+        QCOMPARE(names.value("txtDatabase"), QStringLiteral("Database:"));
+        QCOMPARE(names.value("txtUserName"), QStringLiteral("User name:"));
+        QCOMPARE(names.value("txtPassword"), QStringLiteral("Password:"));
+        QCOMPARE(icon, platform::ui::programIcon().pixmap(32).toImage());
+    }
+
+    void theDatabaseFieldShowsItsStart()
+    {
+        const QString deep = m_database.path() + QStringLiteral("/a-folder-name-long-enough-to-overflow-the-field")
+                             + QStringLiteral("/and-another-one-after-it/and-a-third/demo");
+        qputenv("TALVOR_DATABASE", deep.toUtf8());
+        clsCurrentUser component;
+        whenDialogShows([&](QWidget *dialog) {
+            auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtDatabase"));
+            QCOMPARE(field->text(), deep);
+            QVERIFY(field->fontMetrics().horizontalAdvance(deep) > field->width());
+            QCOMPARE(field->cursorPosition(), 0);
+            dialog->close();
+        });
+        component.ShowMain();
+    }
+
+    void theDemoSignInIsShownForTheDemoFolder_data()
+    {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("demo folder") << QDir::toNativeSeparators(clsCurrentUser::demoFolder()) << true;
+        QTest::newRow("demo folder with a trailing slash") << clsCurrentUser::demoFolder() + "/" << true;
+        QTest::newRow("another folder") << m_database.path() << false;
+        QTest::newRow("a connection string") << "Driver=FreeTDS;Server=db1" << false;
+    }
+    void theDemoSignInIsShownForTheDemoFolder()
+    {
+        QFETCH(QString, database);
+        QFETCH(bool, shown);
+        qputenv("TALVOR_DATABASE", database.toUtf8());
+        clsCurrentUser component;
+        whenDialogShows([&](QWidget *dialog) {
+            auto *hint = dialog->findChild<QLabel *>(QStringLiteral("lblDemoHint"));
+            QCOMPARE(hint->isVisible(), shown);
+            QCOMPARE(hint->text(), QStringLiteral("Demo database: user demo, password demo"));
+            // It follows what the field names.
+            auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtDatabase"));
+            field->setText(shown ? m_database.path() : clsCurrentUser::demoFolder());
+            QCOMPARE(hint->isVisible(), !shown);
+            dialog->close();
+        });
+        component.ShowMain();
+    }
+
+    // The server takes the connection and never answers, so only the driver's login timeout
+    // would end the attempt; the dialog must show that it waits, keep running its events, and
+    // close at once on Cancel.
+    void aServerThatDoesNotAnswerCanBeCancelled()
+    {
+        QFile odbcinst(QStringLiteral("/etc/odbcinst.ini"));
+        if (!odbcinst.open(QIODevice::ReadOnly) || !odbcinst.readAll().contains("[FreeTDS]"))
+            QSKIP("The FreeTDS ODBC driver (tdsodbc) is not registered");
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        qputenv("TALVOR_DATABASE", QStringLiteral("Driver=FreeTDS;Server=127.0.0.1;Port=%1;Database=Patient_Data;"
+                                                  "TDS_Version=7.4").arg(silent.serverPort()).toUtf8());
+        clsCurrentUser component;
+        QString waitingText;
+        bool fieldsLocked = false;
+        int ticks = 0, paints = 0;
+        QElapsedTimer sinceCancel;
+        whenDialogShows([&](QWidget *dialog) {
+            QTimer ticker;
+            connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+            PaintCounter counter([&paints] { ++paints; });
+            auto *message = dialog->findChild<QLabel *>(QStringLiteral("lblMessage"));
+            message->installEventFilter(&counter);
+            QTimer::singleShot(600, dialog, [&] {
+                waitingText = messageIn(dialog);
+                fieldsLocked = !dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->isEnabled()
+                               && !dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->isEnabled();
+                sinceCancel.start();
+                QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+            });
+            ticker.start(20);
+            attempt(dialog, QStringLiteral("clerk"), QStringLiteral("secret"));
+            message->removeEventFilter(&counter);
+        });
+        component.ShowMain();
+        const qint64 closedAfter = sinceCancel.elapsed();
+        // Let the driver's wait end now rather than at the login timeout.
+        while (QTcpSocket *socket = silent.nextPendingConnection())
+            socket->abort();
+        silent.close();
+
+        QVERIFY2(waitingText.startsWith(QStringLiteral("Connecting to the database")), qPrintable(waitingText));
+        QVERIFY(fieldsLocked);
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QVERIFY(paints > 0);
+        QVERIFY2(closedAfter < 1000, qPrintable(QString::number(closedAfter)));
+        QVERIFY(!component.Connected());
+        QVERIFY(m_messages.isEmpty());
     }
 
     void cancel()

@@ -5,8 +5,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryFile>
 #include <array>
+#include <filesystem>
 
 namespace platform::files {
 
@@ -24,6 +27,14 @@ QString &programFolderOverride()
     static QString folder;
     return folder;
 }
+
+QString &siteSettingsOverride()
+{
+    static QString file;
+    return file;
+}
+
+const QString handOffFolderKey = QStringLiteral("HandOff/Folder");
 } // namespace
 
 QString programFolder()
@@ -40,6 +51,28 @@ void setProgramFolderForTests(const QString &folder)
 QString inProgramFolder(const QString &fileName)
 {
     return QDir(programFolder()).filePath(fileName);
+}
+
+QString handOffFolder()
+{
+    QString folder;
+    if (!siteSettingsOverride().isEmpty())
+        folder = QSettings(siteSettingsOverride(), QSettings::IniFormat).value(handOffFolderKey).toString();
+    else if (programFolderOverride().isEmpty())
+        folder = QSettings(QSettings::SystemScope, QStringLiteral("Talvor"), QStringLiteral("talvor-search"))
+                     .value(handOffFolderKey)
+                     .toString();
+    return folder.isEmpty() ? programFolder() : folder;
+}
+
+QString inHandOffFolder(const QString &fileName)
+{
+    return QDir(handOffFolder()).filePath(fileName);
+}
+
+void setSiteSettingsForTests(const QString &iniFile)
+{
+    siteSettingsOverride() = iniFile;
 }
 
 QByteArray toCp1252(const QString &text)
@@ -79,17 +112,31 @@ QString fromCp1252(const QByteArray &bytes)
 
 void writeWholeFile(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(file.errorString());
+    // Written beside the file and renamed over it. The rename replaces whatever stands at `path`
+    // and follows no link, so in a folder that several users may write, one of them cannot make
+    // another's program write a file of his through a link put in its place.
+    const QFileInfo target(path);
+    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName()
+                             + QStringLiteral(".XXXXXX"));
+    if (!temporary.open())
+        throw Failure(temporary.errorString());
     const QByteArray bytes = toCp1252(text);
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw Failure(reason);
-    }
-    if (!file.commit())
-        throw Failure(file.errorString());
+    if (temporary.write(bytes) != bytes.size() || !temporary.flush())
+        throw Failure(temporary.errorString());
+    // The file keeps the permissions it had; a new one may be read by everyone, as files the
+    // program wrote always could.
+    const bool replacing = target.exists() && !target.isSymLink();
+    temporary.setPermissions(replacing ? target.permissions()
+                                       : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                                             | QFileDevice::WriteUser | QFileDevice::ReadGroup
+                                             | QFileDevice::ReadOther);
+    temporary.close();
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(temporary.fileName().toStdU16String()),
+                            std::filesystem::path(path.toStdU16String()), error);
+    if (error)
+        throw Failure(QString::fromLocal8Bit(error.message().c_str()));
+    temporary.setAutoRemove(false);
 }
 
 QStringList readLines(const QString &path)

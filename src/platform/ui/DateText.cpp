@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <functional>
 
 namespace platform::ui {
 
@@ -39,13 +40,70 @@ QString formatMdy(const QDate &date)
     return date.toString(QStringLiteral("MM/dd/yyyy"));
 }
 
+namespace {
+
+// Calls `plain` on each run of pattern letters outside quoted text and keeps the rest as it is,
+// so a literal such as 'h' in a locale's pattern is never taken for a field.
+QString rewriteFields(const QString &pattern, const std::function<QString(const QString &run)> &plain)
+{
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar c = pattern.at(i);
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+            out += c;
+            ++i;
+            continue;
+        }
+        qsizetype end = i + 1;
+        if (!quoted && c.isLetter())
+            while (end < pattern.size() && pattern.at(end) == c)
+                ++end;
+        const QString run = pattern.mid(i, end - i);
+        out += quoted || !c.isLetter() ? run : plain(run);
+        i = end;
+    }
+    return out;
+}
+
+// The old date-time text always wrote the year with four digits, whatever the short date's own.
+QString shortDatePattern(const QLocale &locale)
+{
+    return rewriteFields(locale.dateFormat(QLocale::ShortFormat), [](const QString &run) {
+        return run == QLatin1String("yy") ? QStringLiteral("yyyy") : run;
+    });
+}
+
+// The long time pattern is the one with seconds; the time zone it may carry was never shown.
+QString timePattern(const QLocale &locale)
+{
+    const QString pattern = rewriteFields(locale.timeFormat(QLocale::LongFormat), [](const QString &run) {
+        return run.startsWith(QLatin1Char('t')) ? QString() : run;
+    });
+    return pattern.simplified();
+}
+
+} // namespace
+
+QLocale workstationLocale()
+{
+    const QLocale locale;
+    // A machine with no locale set reads and writes dates the way an en-US workstation does.
+    return locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : locale;
+}
+
+QString defaultDateTimeText(const QDateTime &value, const QLocale &locale)
+{
+    QString text = locale.toString(value.date(), shortDatePattern(locale));
+    if (value.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + locale.toString(value.time(), timePattern(locale));
+    return text;
+}
+
 QString defaultDateTimeText(const QDateTime &value)
 {
-    const QLocale locale = QLocale::system();
-    QString text = locale.toString(value.date(), QLocale::ShortFormat);
-    if (value.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(value.time(), QLocale::ShortFormat);
-    return text;
+    return defaultDateTimeText(value, workstationLocale());
 }
 
 } // namespace platform::ui

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <optional>
 
@@ -14,8 +15,12 @@ std::optional<QDateTime> parseDateText(const QString &text);
 inline bool isDateText(const QString &text) { return parseDateText(text).has_value(); }
 // "mm/dd/yyyy"
 QString formatMdy(const QDate &date);
-// The default text of a date-and-time value in a grid: the system locale's short date, plus the
-// time when it is not midnight.
+// The workstation's locale for dates and times; en-US where none is set (the C locale).
+QLocale workstationLocale();
+// The default text of a date-and-time value, as the grids and the record window show it: the
+// locale's short date with a four-digit year and, unless the value is exactly midnight, a blank
+// and the time with seconds ("12/6/2026 4:58:43 PM" on an en-US workstation).
+QString defaultDateTimeText(const QDateTime &value, const QLocale &locale);
 QString defaultDateTimeText(const QDateTime &value);
 
 } // namespace platform::ui

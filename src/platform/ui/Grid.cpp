@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace platform::ui {
 
@@ -218,6 +219,47 @@ void Grid::changeEvent(QEvent *event)
         heading.setItalic(font().italic());
         horizontalHeader()->setFont(heading);
     }
+}
+
+void Grid::paintEvent(QPaintEvent *event)
+{
+    QTableWidget::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The old grid framed its current cell while it had the keyboard; the platform style frames
+    // it only after a Tab, and not at all in a selected row. A hidden current column (the
+    // registration grid's first) frames the first cell the clerk can see instead.
+    QModelIndex cell = currentIndex();
+    if (!cell.isValid())
+        return;
+    if (isColumnHidden(cell.column())) {
+        int shown = 0;
+        while (shown < columnCount() && isColumnHidden(shown))
+            ++shown;
+        if (shown == columnCount())
+            return;
+        cell = model()->index(cell.row(), shown);
+    }
+    const QRect rect = visualRect(cell).adjusted(0, 0, -1, -1);
+    if (rect.isEmpty())
+        return;
+    QPainter painter(viewport());
+    QPen pen(palette().color(selectionModel()->isSelected(cell) ? QPalette::HighlightedText : QPalette::Text));
+    pen.setStyle(Qt::DotLine);
+    painter.setPen(pen);
+    painter.drawRect(rect);
+}
+
+void Grid::focusInEvent(QFocusEvent *event)
+{
+    QTableWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void Grid::focusOutEvent(QFocusEvent *event)
+{
+    QTableWidget::focusOutEvent(event);
+    viewport()->update();
 }
 
 void Grid::mousePressEvent(QMouseEvent *event)

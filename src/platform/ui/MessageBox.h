@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace platform::ui {
@@ -19,6 +21,9 @@ struct ShownMessage {
 class MessageBox {
 public:
     static void show(QWidget *parent, const QString &text);
+    // The box `show` puts up, not yet shown; wide enough for its whole caption.
+    static std::unique_ptr<QMessageBox> build(QWidget *parent, const QString &text);
+    static int minimumWidth();
 
     using Responder = std::function<void(const ShownMessage &)>;
     static void setResponder(Responder responder); // empty: real message boxes again
