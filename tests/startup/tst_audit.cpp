@@ -1,6 +1,5 @@
-// The access audit trail of a whole program run: the real sign-in, search window, record window
-// and maintenance window, driven as a clerk and an administrator would, with the trail in a file
-// and, when the file cannot take it, in a syslog socket of the test's own.
+// The access audit trail of a whole program run: the real sign-in, search, record and
+// maintenance windows, driven as a clerk and an administrator would.
 
 #include "../platform/PrivateSyslog.h"
 #include "../search/SearchTestDatabase.h"
@@ -10,41 +9,20 @@
 #include "platform/audit/AuditTrail.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/MessageBox.h"
-#include "search/frmMain2.h"
 #include "standins/StandIns.h"
 #include "startup/Module1.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSysInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-namespace audit = platform::audit;
 
 namespace {
 
 const QString wrongPassword = QStringLiteral("Wr0ng-Pa55word");
-
-// Answers the sign-in dialog once it is up: a wrong password first, then the right one.
-void signInWithOneMistake()
-{
-    QTimer::singleShot(0, [] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        QVERIFY(dialog);
-        QTimer::singleShot(30000, dialog, &QWidget::close);
-        for (const QString &password : {wrongPassword, QStringLiteral("demo")}) {
-            dialog->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("demo"));
-            dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(password);
-            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
-        }
-    });
-}
 
 template <typename Window>
 Window *window()
@@ -55,14 +33,10 @@ Window *window()
     return nullptr;
 }
 
-// What a record says, in a form one line of a test can compare: the event, the outcome and the
-// named fields, "event outcome name=value ...".
-QString summary(const QJsonObject &record, const QStringList &names)
+void search(frmMain2 *w, const QString &lastName)
 {
-    QString text = record.value("event").toString() + ' ' + record.value("outcome").toString();
-    for (const QString &name : names)
-        text += ' ' + name + '=' + record.value(name).toVariant().toString();
-    return text;
+    w->txtLastName->setText(lastName);
+    QTest::keyClick(w->txtLastName, Qt::Key_Return);
 }
 
 } // namespace
@@ -74,13 +48,21 @@ private:
     QTemporaryDir m_database, m_programFolder, m_auditFolder;
     QStringList m_messages;
 
-    void startProgram()
+    // Signs in with a wrong password first, then the right one.
+    frmMain2 *startProgram()
     {
-        audit::restartForTests();
+        platform::audit::restartForTests();
         m_messages.clear();
-        signInWithOneMistake();
-        QCOMPARE(Module1::Main(), 0);
-        QVERIFY(window<frmMain2>());
+        QTimer::singleShot(0, [] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            for (const QString &password : {wrongPassword, QStringLiteral("demo")}) {
+                dialog->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("demo"));
+                dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(password);
+                QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+            }
+        });
+        return Module1::Main() == 0 ? window<frmMain2>() : nullptr;
     }
 
 private slots:
@@ -95,9 +77,8 @@ private slots:
 
     void cleanup()
     {
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (qobject_cast<frmMain2 *>(top) || qobject_cast<frmAdmin *>(top))
-                delete top;
+        delete window<frmAdmin>();
+        delete window<frmMain2>();
         delete Module1::currentUser();
     }
 
@@ -105,27 +86,21 @@ private slots:
     {
         audittest::PrivateSyslog syslog;
         QVERIFY(syslog.isValid());
-        audit::setSyslogSocketForTests(syslog.path());
-        // A folder where the file should be: no process can append to it, not even root's.
+        platform::audit::setSyslogSocketForTests(syslog.path());
+        // A folder where the file should be: nobody can append to it, root included.
         qputenv("TALVOR_AUDIT_FILE", QFile::encodeName(m_auditFolder.path()));
-        startProgram();
-        frmMain2 *w = window<frmMain2>();
-        for (const QString &name : {QStringLiteral("DELA"), QStringLiteral("GARCIA")}) {
-            w->txtLastName->setText(name);
-            QTest::keyClick(w->txtLastName, Qt::Key_Return);
-        }
-        audit::setSyslogSocketForTests(QString());
+        frmMain2 *w = startProgram();
+        QVERIFY(w);
+        search(w, QStringLiteral("DELA"));
+        search(w, QStringLiteral("GARCIA"));
+        platform::audit::setSyslogSocketForTests(QString());
 
-        const QStringList notices = m_messages.filter(QStringLiteral("access audit"));
-        QCOMPARE(notices.size(), 1);
-        QVERIFY2(notices.first().contains(m_auditFolder.path()), qPrintable(notices.first()));
+        QCOMPARE(m_messages.filter(QStringLiteral("access audit")).size(), 1);
         QStringList events;
         for (const audittest::SyslogMessage &m : syslog.take())
-            events << m.params.value("event") + ' ' + m.params.value("outcome") + ' ' + m.params.value("user") + ' '
-                          + m.params.value("lastName");
-        QCOMPARE(events, (QStringList{"auditFileFailed failure demo ", "signIn failure demo ", "signIn success demo ",
-                                      "registrations success demo ", "search success demo DELA",
-                                      "search success demo GARCIA"}));
+            events << m.params.value("event") + ' ' + m.params.value("outcome") + ' ' + m.params.value("lastName");
+        QCOMPARE(events, (QStringList{"auditFileFailed failure ", "signIn failure ", "signIn success ",
+                                      "registrations success ", "search success DELA", "search success GARCIA"}));
     }
 
     // Last: the program's end is its event loop's end.
@@ -133,12 +108,9 @@ private slots:
     {
         const QString path = m_auditFolder.filePath(QStringLiteral("audit.jsonl"));
         qputenv("TALVOR_AUDIT_FILE", QFile::encodeName(path));
-        const QDateTime start = QDateTime::currentDateTimeUtc().addMSecs(-1);
-        startProgram();
-        frmMain2 *w = window<frmMain2>();
-
-        w->txtLastName->setText(QStringLiteral("DELA"));
-        QTest::keyClick(w->txtLastName, Qt::Key_Return);
+        frmMain2 *w = startProgram();
+        QVERIFY(w);
+        search(w, QStringLiteral("DELA"));
         QTest::mouseClick(w->Grid1->viewport(), Qt::LeftButton, {}, searchtest::cellCentre(w->Grid1, 1, 0));
         const QString newest = w->Grid2->textMatrix(1, 1);
         QTest::mouseDClick(w->Grid2->viewport(), Qt::LeftButton, {}, searchtest::cellCentre(w->Grid2, 1, 3));
@@ -146,14 +118,10 @@ private slots:
             w->txtIDNum->setText(number);
             QTest::mouseClick(w->cmdGoAdmission, Qt::LeftButton);
         }
-        // A search the guard refuses to send is recorded as failed.
-        w->txtLastName->setText(QStringLiteral("O'"));
-        QTest::keyClick(w->txtLastName, Qt::Key_Return);
+        search(w, QStringLiteral("O'")); // refused before it is sent
         QTest::mouseClick(w->cmdAdmin, Qt::LeftButton);
-        auto *admin = window<frmAdmin>();
-        QVERIFY(admin);
-        QTest::mouseClick(admin->cmdUpdate, Qt::LeftButton);
-        QVERIFY(!admin->isRunning());
+        QVERIFY(window<frmAdmin>());
+        QTest::mouseClick(window<frmAdmin>()->cmdUpdate, Qt::LeftButton);
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         QCoreApplication::exec();
 
@@ -161,52 +129,36 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY2(!text.contains(wrongPassword.toUtf8()), "a password reached the trail");
-        QList<QJsonObject> records;
-        for (const QByteArray &line : text.split('\n'))
-            if (!line.isEmpty())
-                records << QJsonDocument::fromJson(line).object();
-
+        const QString db = m_database.path();
         const QStringList expected = {
-            "signIn failure database=" + m_database.path() + " reason=The user name or the password is not right.",
-            "signIn success database=" + m_database.path() + " reason=",
-            "registrations success hospNum= admDate=" + searchtest::todayMdy() + " rows=3",
-            "search success hospNum= lastName=DELA firstName= middleName= birthDate= patients=2",
-            "registrations success hospNum=H0001 admDate= rows=4",
+            "signIn failure database=" + db + " reason=The user name or the password is not right.",
+            "signIn success database=" + db,
+            "registrations success admDate=" + searchtest::todayMdy() + " hospNum= rows=3",
+            "search success birthDate= firstName= hospNum= lastName=DELA middleName= patients=2",
+            "registrations success admDate= hospNum=H0001 rows=4",
             "recordOpened success hospNum=H0001 idNum=" + newest + " via=grid",
             "recordOpened success hospNum=H0001 idNum=IP-1001 via=admissionNumber",
             "recordOpened notFound hospNum= idNum=OP-1001 via=admissionNumber",
-            "search failure hospNum=H0001 lastName=O' firstName= middleName= birthDate= patients=0",
+            "search failure birthDate= firstName= hospNum=H0001 lastName=O' middleName= patients=0",
             "maintenanceStarted success button=Update Database",
-        };
-        const QHash<QString, QStringList> names = {
-            {"signIn", {"database", "reason"}},
-            {"registrations", {"hospNum", "admDate", "rows"}},
-            {"search", {"hospNum", "lastName", "firstName", "middleName", "birthDate", "patients"}},
-            {"recordOpened", {"hospNum", "idNum", "via"}},
-            {"maintenanceStarted", {"button"}},
-            {"maintenanceFinished", {"button", "refusedStatements"}},
+            // The small database lacks tables the upgrade works on; the run goes past them.
+            "maintenanceFinished partial button=Update Database refusedStatements",
+            "signOut success",
         };
         QStringList seen;
-        for (const QJsonObject &r : records)
-            seen << summary(r, names.value(r.value("event").toString()));
-        QCOMPARE(seen.mid(0, expected.size()), expected);
-        QCOMPARE(seen.size(), expected.size() + 2);
-
-        // The run went on past the statements this small database refuses, as its log shows.
-        const QJsonObject finished = records.at(expected.size());
-        QCOMPARE(finished.value("event").toString(), QStringLiteral("maintenanceFinished"));
-        QCOMPARE(finished.value("button").toString(), QStringLiteral("Update Database"));
-        const int refused = finished.value("refusedStatements").toInt();
-        QCOMPARE(finished.value("outcome").toString(), QString(refused > 0 ? "partial" : "success"));
-        QCOMPARE(summary(records.last(), {}), QStringLiteral("signOut success"));
-
-        for (const QJsonObject &r : records) {
+        for (const QByteArray &line : text.split('\n')) {
+            const QJsonObject r = QJsonDocument::fromJson(line).object();
+            if (r.isEmpty())
+                continue;
             QCOMPARE(r.value("user").toString(), QStringLiteral("demo"));
-            QCOMPARE(r.value("host").toString(), QSysInfo::machineHostName());
-            QCOMPARE(r.value("pid").toInteger(), QCoreApplication::applicationPid());
-            const QDateTime time = QDateTime::fromString(r.value("time").toString(), Qt::ISODateWithMs);
-            QVERIFY(time.timeSpec() == Qt::UTC && time >= start && time <= QDateTime::currentDateTimeUtc());
+            QString summary = r.value("event").toString() + ' ' + r.value("outcome").toString();
+            // The fields after the six every record has, by name.
+            for (const QString &name : r.keys())
+                if (!QStringList{"time", "event", "outcome", "user", "host", "pid"}.contains(name))
+                    summary += ' ' + name + (name == "refusedStatements" ? QString() : '=' + r.value(name).toVariant().toString());
+            seen << summary;
         }
+        QCOMPARE(seen, expected);
     }
 };
 
