@@ -3,6 +3,7 @@
 #include "maintenance/HistoryRows.h"
 #include "maintenance/UpgradeSteps.h"
 #include "platform/Failure.h"
+#include "platform/audit/AuditTrail.h"
 #include "platform/data/Connection.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/EventPump.h"
@@ -57,21 +58,21 @@ frmAdmin::frmAdmin(platform::Connection *connection, QWidget *parent)
     txtExistingColumns->setTabChangesFocus(true);
 
     connect(cmdUpdate, &QPushButton::clicked, this, [this] {
-        runExclusive(tr("The database update could not finish."), &frmAdmin::UpdateDatabase);
+        runExclusive(cmdUpdate, tr("The database update could not finish."), &frmAdmin::UpdateDatabase);
     });
     connect(cmdClearOccupation, &QPushButton::clicked, this, [this] {
-        runExclusive(tr("The occupation codes could not be cleared."),
+        runExclusive(cmdClearOccupation, tr("The occupation codes could not be cleared."),
                      &frmAdmin::ClearOccupationCodes);
     });
     connect(cmdUploadOccupation, &QPushButton::clicked, this, [this] {
-        runExclusive(tr("The occupation codes could not be loaded."),
+        runExclusive(cmdUploadOccupation, tr("The occupation codes could not be loaded."),
                      &frmAdmin::LoadOccupationCodes);
     });
 }
 
 frmAdmin::~frmAdmin() = default;
 
-void frmAdmin::runExclusive(const QString &whatFailed, void (frmAdmin::*operation)())
+void frmAdmin::runExclusive(QPushButton *button, const QString &whatFailed, void (frmAdmin::*operation)())
 {
     // The statements yield to the window system, so without this a second click would start a
     // run inside the first.
@@ -79,7 +80,14 @@ void frmAdmin::runExclusive(const QString &whatFailed, void (frmAdmin::*operatio
         return;
     m_running = true;
     setButtonsEnabled(false);
-    platform::ui::guarded(this, whatFailed, [this, operation] { (this->*operation)(); });
+    using platform::audit::Outcome;
+    const platform::audit::Fields task{{QStringLiteral("button"), button->text()}};
+    platform::audit::record(platform::audit::Event::MaintenanceStarted, Outcome::Success, task);
+    m_refusedStatements = 0;
+    const bool finished = platform::ui::guarded(this, whatFailed, [this, operation] { (this->*operation)(); });
+    platform::audit::record(platform::audit::Event::MaintenanceFinished,
+                            !finished ? Outcome::Failure : m_refusedStatements > 0 ? Outcome::Partial : Outcome::Success,
+                            task + platform::audit::Fields{{QStringLiteral("refusedStatements"), m_refusedStatements}});
     setButtonsEnabled(true);
     m_running = false;
     if (m_closeAfterRun) {
@@ -124,6 +132,7 @@ void frmAdmin::ExecuteSQL(const QString &SQL)
     } catch (const platform::Failure &failure) {
         // A failed step is reported in the log and the run goes on with the next one.
         writeLog(failure.description());
+        ++m_refusedStatements;
     }
 }
 

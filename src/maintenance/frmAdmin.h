@@ -60,12 +60,14 @@ private:
     void LoadOccupationCodes();
 
     void writeLog(const QString &line);
-    void runExclusive(const QString &whatFailed, void (frmAdmin::*operation)());
+    void runExclusive(QPushButton *button, const QString &whatFailed, void (frmAdmin::*operation)());
     void setButtonsEnabled(bool enabled);
 
     platform::Connection *m_connection;
     bool m_running = false;
     bool m_closeAfterRun = false;
+    // Statements of the current run that the database refused (and the log shows).
+    int m_refusedStatements = 0;
     // Set during an upgrade: the history rows set aside before each drop.
     std::unique_ptr<maintenance::HistoryRows> m_historyRows;
 };

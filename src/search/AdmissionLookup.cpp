@@ -1,5 +1,6 @@
 #include "search/frmMain2.h"
 
+#include "platform/audit/AuditTrail.h"
 #include "platform/data/Connection.h"
 #include "platform/ui/MessageBox.h"
 #include "search/RecordsetText.h"
@@ -45,9 +46,14 @@ void frmMain2::LookUpAdmission()
 
     // Opening with a hospital number left over from an earlier pick would hand on a pair of
     // numbers that do not belong together, so nothing found opens nothing.
-    if (found)
+    if (found) {
+        const auto audited = auditedOpen(QStringLiteral("admissionNumber"));
         ShowBrelmontaxis();
-    else
+    } else {
+        platform::audit::record(platform::audit::Event::RecordOpened, platform::audit::Outcome::NotFound,
+                                {{QStringLiteral("hospNum"), QString()}, {QStringLiteral("idNum"), txtIDNum->text()},
+                                 {QStringLiteral("via"), QStringLiteral("admissionNumber")}});
         platform::ui::MessageBox::show(this, QStringLiteral("Select an Admission Record."));
+    }
     unsetCursor();
 }

@@ -1,5 +1,6 @@
 #include "search/frmMain2.h"
 
+#include "platform/audit/AuditTrail.h"
 #include "platform/data/Connection.h"
 #include "platform/ui/DateText.h"
 #include "platform/ui/EventPump.h"
@@ -51,6 +52,15 @@ void frmMain2::SearchPatients()
     BuildPatientQuery(sql);
     sql += QStringLiteral(" ORDER BY  lastname,firstname asc ");
 
+    // Made before the statement is sent, so a search the database refuses is recorded as well.
+    platform::audit::Scope audited(platform::audit::Event::Search,
+                                   {{QStringLiteral("hospNum"), txtHospNum->text()},
+                                    {QStringLiteral("lastName"), txtLastName->text()},
+                                    {QStringLiteral("firstName"), txtFirstName->text()},
+                                    {QStringLiteral("middleName"), txtMiddleName->text()},
+                                    {QStringLiteral("birthDate"), typedDate(txtBirthDate)},
+                                    {QStringLiteral("patients"), 0}});
+    int shown = 0;
     auto rs = m_connection->openRecordset(sql);
     StopListing = false;
     const QString tab = QStringLiteral("\t");
@@ -68,6 +78,7 @@ void frmMain2::SearchPatients()
         Grid1->addItem(hospNum + tab + hospNum + tab + hospNum + tab
                        + search::fieldText(rs->field(QStringLiteral("PatientName"))) + tab + birthCell + tab
                        + addressCell);
+        audited.set(QStringLiteral("patients"), ++shown);
         rs->moveNext();
         platform::ui::doEvents();
     }

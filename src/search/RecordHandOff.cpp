@@ -1,6 +1,7 @@
 #include "search/frmMain2.h"
 
 #include "platform/Failure.h"
+#include "platform/audit/AuditTrail.h"
 #include "platform/components/Components.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/MessageBox.h"
@@ -39,4 +40,16 @@ void frmMain2::WriteLastPatient()
         description = QString::fromUtf8(e.what());
     }
     platform::ui::MessageBox::show(this, QStringLiteral("Cannot write to text file.") + description);
+}
+
+platform::audit::Scope frmMain2::auditedOpen(const QString &via) const
+{
+    platform::audit::Scope scope(platform::audit::Event::RecordOpened,
+                                 {{QStringLiteral("hospNum"), txtHospNum->text()},
+                                  {QStringLiteral("idNum"), txtIDNum->text()},
+                                  {QStringLiteral("via"), via}});
+    // ShowBrelmontaxis shows nothing without both numbers.
+    if (txtHospNum->text().isEmpty() || txtIDNum->text().isEmpty())
+        scope.setOutcome(platform::audit::Outcome::Refused);
+    return scope;
 }

@@ -1,5 +1,6 @@
 #include "search/frmMain2.h"
 
+#include "platform/audit/AuditTrail.h"
 #include "platform/data/Connection.h"
 #include "platform/ui/DateText.h"
 #include "platform/ui/EventPump.h"
@@ -22,6 +23,11 @@ void frmMain2::ListRegistrations()
     AppendRegistrationQuery(sql, QStringLiteral("tbOutPatient"));
     sql += QStringLiteral(" ORDER BY  admdate desc, idnum desc ");
 
+    platform::audit::Scope audited(platform::audit::Event::Registrations,
+                                   {{QStringLiteral("hospNum"), txtHospNum->text()},
+                                    {QStringLiteral("admDate"), typedDate(txtAdmDate)},
+                                    {QStringLiteral("rows"), 0}});
+    int shown = 0;
     auto rs = m_connection->openRecordset(sql);
     StopListing = false;
     const QString tab = QStringLiteral("\t");
@@ -34,6 +40,7 @@ void frmMain2::ListRegistrations()
         const QString patientName = search::fieldText(rs->field(QStringLiteral("PatientName")));
         const QString birthDate = search::fieldText(rs->field(QStringLiteral("BirthDate")));
         Grid2->addItem(hospNum + tab + idNum + tab + admDate + tab + patientName + tab + birthDate);
+        audited.set(QStringLiteral("rows"), ++shown);
         rs->moveNext();
         platform::ui::doEvents();
     }
@@ -84,5 +91,6 @@ void frmMain2::openRegistrationRow()
     txtHospNum->setText(Grid2->textMatrix(current, 0));
     txtIDNum->setText(Grid2->textMatrix(current, 1));
     SelectedPatientName = Grid2->textMatrix(current, 3);
+    const auto audited = auditedOpen(QStringLiteral("grid"));
     ShowBrelmontaxis();
 }

@@ -314,6 +314,12 @@ void frmMain2::run(const QString &whatFailed, void (frmMain2::*action)())
     platform::ui::guarded(this, whatFailed, [this, action] { (this->*action)(); });
 }
 
+QString frmMain2::typedDate(const platform::ui::MaskedDateField *field)
+{
+    const QString text = field->text();
+    return text == platform::ui::MaskedDateField::emptyText ? QString() : text;
+}
+
 void frmMain2::load()
 {
     Grid1->setCols(6);

@@ -17,6 +17,9 @@ class frmAdmin;
 namespace platform {
 class Connection;
 }
+namespace platform::audit {
+class Scope;
+}
 namespace platform::ui {
 class Grid;
 class MaskedDateField;
@@ -98,6 +101,10 @@ private:
     void wireEvents();
     // Runs one event action inside the failure guard.
     void run(const QString &whatFailed, void (frmMain2::*action)());
+    // The audit record of the open about to run, made when the returned scope ends.
+    platform::audit::Scope auditedOpen(const QString &via) const;
+    // A date field's text as typed; empty when it shows only the mask.
+    static QString typedDate(const platform::ui::MaskedDateField *field);
 
     platform::Connection *m_connection;
     QObject *m_currentUser;

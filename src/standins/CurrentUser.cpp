@@ -1,6 +1,7 @@
 #include "standins/CurrentUser.h"
 
 #include "demo/DemoDatabase.h"
+#include "platform/audit/AuditTrail.h"
 #include "platform/data/Connection.h"
 #include "platform/data/LoginCheck.h"
 #include "platform/data/OdbcConnectionString.h"
@@ -94,7 +95,9 @@ void clsCurrentUser::ShowMain()
     SignInDialog dialog(defaultDatabase(), QDir::toNativeSeparators(demoFolder()), maxTries,
                         [this, &dialog](const QString &database, const QString &user,
                                         const QString &password) {
-                            return signIn(database, user, password, &dialog);
+                            const QString reason = signIn(database, user, password, &dialog);
+                            platform::audit::recordSignIn(user, platform::odbcWithoutPassword(database), reason);
+                            return reason;
                         });
     dialog.exec();
 }

@@ -52,6 +52,9 @@ void closeRecordWindows()
 
 int main(int argc, char **argv)
 {
+    // Ten thousand made-up accesses are not for the machine's log; the trail's work stays in.
+    if (qEnvironmentVariableIsEmpty("TALVOR_AUDIT_FILE"))
+        qputenv("TALVOR_AUDIT_FILE", "/dev/null");
     QApplication app(argc, argv);
     const int steps = argc > 1 ? std::atoi(argv[1]) : 10000;
     QTemporaryDir databaseDir, programDir;
