@@ -56,8 +56,27 @@ QString withoutPrefix(const QString &text)
     return QString(text).remove(prefix);
 }
 
-// Passes on what the driver has to say about the last call. Returns how many records there were.
-int report(SQLHSTMT stmt, BatchSink &sink)
+// FreeTDS (1.3) has no severity field and hands the severity in the state field instead.
+bool severityInStateField(SQLHDBC dbc)
+{
+    SQLWCHAR name[64];
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DRIVER_NAME, name, sizeof name, &bytes)))
+        return false;
+    return fromWide(name, std::min<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), 63)).contains(u"tdsodbc"_qs);
+}
+
+// What the driver says about the calls on one statement goes to the sink.
+struct Diagnostics {
+    SQLHSTMT stmt;
+    BatchSink &sink;
+    bool severityInState;
+
+    // Passes on what the driver has to say about the last call. Returns how many records there were.
+    int report() const;
+};
+
+int Diagnostics::report() const
 {
     int records = 0;
     for (SQLSMALLINT i = 1;; ++i) {
@@ -85,8 +104,15 @@ int report(SQLHSTMT stmt, BatchSink &sink)
         m.number = native;
         m.text = withoutPrefix(raw);
         m.fromDriver = native == 0 && !warning;
-        m.severity = diagNumber<SQLINTEGER>(stmt, i, diagSeverity).value_or(warning ? 0 : 16);
-        m.state = diagNumber<SQLINTEGER>(stmt, i, diagMessageState).value_or(1);
+        const std::optional<int> severity = diagNumber<SQLINTEGER>(stmt, i, diagSeverity);
+        const std::optional<int> messageState = diagNumber<SQLINTEGER>(stmt, i, diagMessageState);
+        if (!severity && severityInState) {
+            m.severity = messageState.value_or(warning ? 0 : 16);
+            m.state = 1;
+        } else {
+            m.severity = severity.value_or(warning ? 0 : 16);
+            m.state = messageState.value_or(1);
+        }
         m.line = std::max(1, diagNumber<SQLUSMALLINT>(stmt, i, diagLine).value_or(1));
         m.procedure = diagText(stmt, i, diagProcedureName);
         m.server = diagText(stmt, i, diagServerName);
@@ -152,8 +178,10 @@ QString fullTypeName(const QString &reported, const Column &c)
 // One result set of the batch, read row by row from the statement.
 class BatchRecordset final : public Recordset {
 public:
-    BatchRecordset(SQLHSTMT stmt, SQLSMALLINT count, BatchSink &sink) : m_stmt(stmt), m_sink(sink)
+    BatchRecordset(const Diagnostics &diagnostics, SQLSMALLINT count)
+        : m_stmt(diagnostics.stmt), m_diagnostics(diagnostics)
     {
+        const SQLHSTMT stmt = m_stmt;
         for (SQLSMALLINT i = 1; i <= count; ++i) {
             Column c;
             SQLWCHAR name[256];
@@ -219,7 +247,7 @@ private:
         m_row.clear();
         const SQLRETURN rc = SQLFetch(m_stmt);
         if (rc == SQL_ERROR || rc == SQL_SUCCESS_WITH_INFO)
-            report(m_stmt, m_sink);
+            m_diagnostics.report();
         m_eof = !SQL_SUCCEEDED(rc);
         if (m_eof)
             return;
@@ -313,7 +341,7 @@ private:
     }
 
     SQLHSTMT m_stmt;
-    BatchSink &m_sink;
+    const Diagnostics &m_diagnostics;
     std::vector<Column> m_columns;
     QVariantList m_row;
     bool m_eof = true;
@@ -347,19 +375,21 @@ void reportCount(SQLHSTMT stmt, BatchSink &sink)
 
 void runOdbcBatch(void *connectionHandle, const QString &batch, int queryTimeoutSeconds, BatchSink &sink)
 {
-    Statement statement(static_cast<SQLHDBC>(connectionHandle));
+    const auto dbc = static_cast<SQLHDBC>(connectionHandle);
+    Statement statement(dbc);
     const SQLHSTMT stmt = statement.handle();
+    const Diagnostics diagnostics{stmt, sink, severityInStateField(dbc)};
     if (queryTimeoutSeconds > 0)
         SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(queryTimeoutSeconds)), 0);
 
     SQLRETURN rc = SQLExecDirectW(stmt, const_cast<SQLWCHAR *>(reinterpret_cast<const SQLWCHAR *>(batch.utf16())), SQL_NTS);
     for (;;) {
-        const int records = rc == SQL_SUCCESS ? 0 : report(stmt, sink);
+        const int records = rc == SQL_SUCCESS ? 0 : diagnostics.report();
         if (SQL_SUCCEEDED(rc)) {
             SQLSMALLINT columns = 0;
             SQLNumResultCols(stmt, &columns);
             if (columns > 0) {
-                BatchRecordset rows(stmt, columns, sink);
+                BatchRecordset rows(diagnostics, columns);
                 sink.rows(rows);
                 rows.skipRest();
             }
@@ -374,7 +404,7 @@ void runOdbcBatch(void *connectionHandle, const QString &batch, int queryTimeout
         // A failed statement does not end the batch on the server; the next result follows.
         rc = SQLMoreResults(stmt);
         if (rc == SQL_NO_DATA) {
-            report(stmt, sink);
+            diagnostics.report();
             break;
         }
     }

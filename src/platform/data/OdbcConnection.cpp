@@ -59,9 +59,11 @@ OdbcConnection::OdbcConnection(const QString &target, const QString &user, const
         // The login goes into the connection string, braced, rather than through
         // setUserName/setPassword: Qt appends those unbraced, which breaks on ';' or '}'.
         db.setDatabaseName(qodbcDatabaseName(odbcConnectionString(m_target, user, password)));
-        // A login that does not answer must fail within the time given.
-        db.setConnectOptions(u"SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1"_qs.arg(
-            options.loginTimeoutSeconds));
+        // A login that does not answer must fail within the time given. Qt asks for ODBC 2
+        // unless told otherwise, and in ODBC 2 FreeTDS drops the messages that follow a result set.
+        db.setConnectOptions(
+            u"SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1;SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3"_qs.arg(
+                options.loginTimeoutSeconds));
         opened = db.open();
         if (!opened) {
             const DatabaseError error = odbcError(db.lastError());
