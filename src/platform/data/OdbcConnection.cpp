@@ -58,7 +58,12 @@ OdbcConnection::OdbcConnection(const QString &target, const QString &user, const
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_qs, m_name);
         // The login goes into the connection string, braced, rather than through
         // setUserName/setPassword: Qt appends those unbraced, which breaks on ';' or '}'.
-        db.setDatabaseName(qodbcDatabaseName(odbcConnectionString(m_target, user, password)));
+        // The string ends with ';': unixODBC hands FreeTDS a stray character after the last
+        // value, which would otherwise end up in it (the password, most of the time).
+        QString connectionString = qodbcDatabaseName(odbcConnectionString(m_target, user, password));
+        if (!connectionString.endsWith(u';'))
+            connectionString += u';';
+        db.setDatabaseName(connectionString);
         // A login that does not answer must fail within the time given. Qt asks for ODBC 2
         // unless told otherwise, and in ODBC 2 FreeTDS drops the messages that follow a result set.
         db.setConnectOptions(
@@ -72,6 +77,7 @@ OdbcConnection::OdbcConnection(const QString &target, const QString &user, const
         }
         // Nothing else keeps the string that holds the password once the driver has it.
         db.setDatabaseName(QString());
+        connectionString.fill(u' ');
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(m_name);
