@@ -79,7 +79,8 @@ void TestSqlcmd::output_data()
     const QString all = "SELECT HospNum, LastName, BirthDate, Visits FROM people ORDER BY HospNum";
 
     // learn.microsoft.com: sqlcmd utility, "Output format from Transact-SQL queries" (headings
-    // padded to the column, a line of dashes), -W, -h, -s; "(N rows affected)" after a blank line.
+    // padded to the column, a line of dashes), -W, -h, -s, -w, -y, -Y, -k, -e; "(N rows affected)"
+    // after a blank line.
     // Widths are ODBC's display sizes (learn.microsoft.com: Display Size, ODBC appendix D):
     // int 11, tinyint 3, bit 1, decimal precision + 2, float 24, date 10, timestamp 20 + digits.
     QTest::newRow("headings, NULL, datetime, -W")
@@ -150,6 +151,12 @@ void TestSqlcmd::output_data()
     QTest::newRow("-y 0: large text as wide as its widest value")
         << QStringList{"-y", "0", "-Q", "SELECT CAST('abcdef' AS varchar(max)) AS v"} << QString()
         << "v     \n------\nabcdef\n\n(1 row affected)\n" << QString() << 0;
+    QTest::newRow("-k1: each control character a blank")
+        << QStringList{"-k1", "-W", "-h", "-1", "-Q", "SELECT 'a' + CHAR(9) + CHAR(10) + 'b'"} << QString()
+        << "a  b\n\n(1 row affected)\n" << QString() << 0;
+    QTest::newRow("-k2: each run of them one blank")
+        << QStringList{"-k2", "-W", "-h", "-1", "-Q", "SELECT 'a' + CHAR(9) + CHAR(10) + 'b'"} << QString()
+        << "a b\n\n(1 row affected)\n" << QString() << 0;
     QTest::newRow("-e echoes the batch")
         << QStringList{"-e", "-W", "-Q", "SELECT 1 AS a"} << QString()
         << "SELECT 1 AS a\na\n-\n1\n\n(1 row affected)\n" << QString() << 0;

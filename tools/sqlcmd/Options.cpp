@@ -49,8 +49,12 @@ ParseResult parseArguments(const QStringList &arguments)
                 o.redirect = value == QLatin1String("1") ? 1 : 0;
             } else if (letter == QLatin1Char('X')) {
                 o.noEnvironment = true;
+            } else {
+                if (value != QLatin1String("") && value != QLatin1String("1") && value != QLatin1String("2"))
+                    return fail(unknown(arg));
+                o.controlCharacters = value == QLatin1String("2") ? 2 : 1;
             }
-            continue; // -k: control characters are printed as they are
+            continue;
         }
         if (flagOptions.contains(letter)) {
             if (arg.size() != 2)
@@ -181,7 +185,7 @@ QString usageText()
         "                     [-Q \"batch\" | -q \"batch\" | -i file[,file...]] [-o file]\n"
         "                     [-v name=value...] [-h rows] [-s separator] [-w width] [-W]\n"
         "                     [-y width] [-Y width] [-b] [-m level] [-V level] [-r[0|1]]\n"
-        "                     [-e] [-x] [-c terminator] [-l seconds] [-t seconds] [-N] [-C]\n"
+        "                     [-e] [-x] [-k[1|2]] [-c terminator] [-l seconds] [-t seconds] [-N] [-C]\n"
         "\n"
         "  -S  an embedded database folder, an ODBC connection string or a DSN\n"
         "      (default: the variable TALVOR_DATABASE)\n"
@@ -197,6 +201,7 @@ QString usageText()
         "  -v  set scripting variables, used in scripts as $(name); -x leaves $(name) alone\n"
         "  -h  rows between headings (-1: none), -s  column separator, -w  screen width\n"
         "  -W  no padding, trailing blanks removed; -y/-Y  widest large/sized text column\n"
+        "  -k  control characters in values printed as blanks (-k2: each run as one)\n"
         "  -b  stop with exit status 1 when a batch fails; -V  lowest level that counts\n"
         "  -m  lowest error level shown (-1: a heading for every message)\n"
         "  -r  messages to standard error (-r0 errors only, -r1 all)\n"

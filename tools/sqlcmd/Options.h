@@ -40,6 +40,7 @@ struct Options {
     bool trimSpaces = false;         // -W
     int maxVarWidth = 256;           // -y
     int maxFixedWidth = 0;           // -Y
+    int controlCharacters = 0;       // -k: 1 each becomes a blank, 2 each run of them does
 
     // Errors
     bool exitOnError = false;        // -b

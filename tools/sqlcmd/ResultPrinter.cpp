@@ -19,6 +19,24 @@ QString rightTrimmed(const QString &s)
     return s.left(end);
 }
 
+// -k: tabs and line breaks inside values would break the columns apart.
+QString withoutControlCharacters(const QString &s, int mode)
+{
+    QString out;
+    out.reserve(s.size());
+    bool inRun = false;
+    for (const QChar c : s) {
+        if (c.category() != QChar::Other_Control) {
+            out += c;
+            inRun = false;
+        } else if (mode == 1 || !inRun) {
+            out += QLatin1Char(' ');
+            inRun = true;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 ResultPrinter::Row ResultPrinter::readRow(ResultCursor &cursor, const std::vector<Column> &columns) const
@@ -26,6 +44,8 @@ ResultPrinter::Row ResultPrinter::readRow(ResultCursor &cursor, const std::vecto
     Row row(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
         std::optional<QString> v = cursor.cell(static_cast<int>(i));
+        if (v && m_format.controlCharacters > 0)
+            v = withoutControlCharacters(*v, m_format.controlCharacters);
         if (v && columns[i].limit >= 0 && v->size() > columns[i].limit)
             v->truncate(columns[i].limit);
         row[i] = std::move(v);

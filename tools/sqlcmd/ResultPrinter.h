@@ -20,6 +20,7 @@ struct Format {
     bool trimSpaces = false;                  // -W
     int maxVarWidth = 256;                    // -y / SQLCMDMAXVARTYPEWIDTH: 0 no limit
     int maxFixedWidth = 0;                    // -Y / SQLCMDMAXFIXEDTYPEWIDTH: 0 no limit
+    int controlCharacters = 0;                // -k: 0 kept, 1 each a blank, 2 each run a blank
 };
 
 // Prints what a batch returns as sqlcmd does: headings padded to each column's display width, a

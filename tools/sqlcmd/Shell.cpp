@@ -81,6 +81,7 @@ Shell::Shell(BatchTarget &target, Output &output, Variables &variables, const Sh
 {
     Format f;
     f.trimSpaces = settings.trimSpaces;
+    f.controlCharacters = settings.controlCharacters;
     m_printer.setFormat(f);
 }
 

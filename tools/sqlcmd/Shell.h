@@ -17,6 +17,7 @@ struct ShellSettings {
     bool echo = false;        // -e
     bool substitute = true;   // false for -x
     bool trimSpaces = false;  // -W
+    int controlCharacters = 0; // -k
     QString terminator = QStringLiteral("GO");
 };
 

@@ -150,6 +150,7 @@ int main(int argc, char *argv[])
     settings.echo = options.echo;
     settings.substitute = !options.noVariables;
     settings.trimSpaces = options.trimSpaces;
+    settings.controlCharacters = options.controlCharacters;
     settings.terminator = options.terminator;
     sqlcmd::Shell shell(*target, output, variables, settings);
     shell.applyVariables();
