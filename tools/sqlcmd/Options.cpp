@@ -188,7 +188,7 @@ QString usageText()
         "                     [-e] [-x] [-k[1|2]] [-c terminator] [-l seconds] [-t seconds] [-N] [-C]\n"
         "\n"
         "  -S  an embedded database folder, an ODBC connection string or a DSN\n"
-        "      (default: the variable TALVOR_DATABASE)\n"
+        "      (default: the variable SQLCMDSERVER, then TALVOR_DATABASE)\n"
         "  -d  starting database (embedded default Patient_Data)\n"
         "  -U  login; without -P the password is read from SQLCMDPASSWORD or asked for\n"
         "  -E  integrated sign-in (Trusted_Connection=yes)\n"
