@@ -1,9 +1,6 @@
 #include "ResultPrinter.h"
 
-#include "platform/data/Connection.h"
-
-#include <QDateTime>
-#include <QRegularExpression>
+#include "Output.h"
 
 #include <algorithm>
 
@@ -11,19 +8,8 @@ namespace sqlcmd {
 
 namespace {
 
-// Rows read ahead to size the columns whose type gives no width; later rows use those widths.
-const int probeRows = 10000;
-
-bool isNumericType(const QString &type)
-{
-    static const QStringList numeric = {
-        QStringLiteral("int"),     QStringLiteral("bigint"),  QStringLiteral("smallint"),
-        QStringLiteral("tinyint"), QStringLiteral("bit"),     QStringLiteral("float"),
-        QStringLiteral("real"),    QStringLiteral("decimal"), QStringLiteral("numeric"),
-        QStringLiteral("money"),   QStringLiteral("smallmoney"), QStringLiteral("integer")};
-    const QString base = type.section(QLatin1Char('('), 0, 0).trimmed().toLower();
-    return numeric.contains(base);
-}
+// Rows read ahead to size the columns whose type gives no width; later rows keep those widths.
+const std::size_t probeRows = 10000;
 
 QString rightTrimmed(const QString &s)
 {
@@ -33,183 +19,167 @@ QString rightTrimmed(const QString &s)
     return s.left(end);
 }
 
+// -k: tabs and line breaks inside values would break the columns apart.
+QString withoutControlCharacters(const QString &s, int mode)
+{
+    QString out;
+    out.reserve(s.size());
+    bool inRun = false;
+    for (const QChar c : s) {
+        if (c.category() != QChar::Other_Control) {
+            out += c;
+            inRun = false;
+        } else if (mode == 1 || !inRun) {
+            out += QLatin1Char(' ');
+            inRun = true;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
-ResultPrinter::ResultPrinter(const PrintOptions &options, std::FILE *out)
-    : m_options(options), m_out(out)
+ResultPrinter::Row ResultPrinter::readRow(ResultCursor &cursor, const std::vector<Column> &columns) const
 {
-}
-
-int ResultPrinter::typeWidth(const QString &typeName)
-{
-    static const QRegularExpression shape(
-        QStringLiteral(R"(^\s*(\w+)\s*(?:\(\s*(\w+)\s*(?:,\s*\d+\s*)?\))?\s*$)"));
-    const QRegularExpressionMatch m = shape.match(typeName);
-    if (!m.hasMatch())
-        return -1;
-    const QString base = m.captured(1).toLower();
-    const QString size = m.captured(2);
-    struct Fixed {
-        const char *name;
-        int width;
-    };
-    static const Fixed fixed[] = {
-        {"int", 11},  {"integer", 11}, {"bigint", 20}, {"smallint", 6}, {"tinyint", 3},
-        {"bit", 1},   {"datetime", 23}, {"smalldatetime", 19}, {"date", 10}, {"time", 16},
-        {"datetime2", 27}, {"float", 24}, {"real", 14}, {"money", 21}, {"smallmoney", 12},
-        {"uniqueidentifier", 36}};
-    for (const Fixed &f : fixed) {
-        if (base == QLatin1String(f.name))
-            return f.width;
+    Row row(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        std::optional<QString> v = cursor.cell(static_cast<int>(i));
+        if (v && m_format.controlCharacters > 0)
+            v = withoutControlCharacters(*v, m_format.controlCharacters);
+        if (v && columns[i].limit >= 0 && v->size() > columns[i].limit)
+            v->truncate(columns[i].limit);
+        row[i] = std::move(v);
     }
-    bool ok = false;
-    const int n = size.toInt(&ok);
-    if (!ok)
-        return -1; // no length, or (max)
-    if (base == QLatin1String("decimal") || base == QLatin1String("numeric"))
-        return n + 2;
-    return n;
+    return row;
 }
 
-QString ResultPrinter::valueText(const QVariant &value, const QString &typeName)
+QString ResultPrinter::cellText(const Column &column, const std::optional<QString> &value) const
 {
-    if (value.isNull())
-        return QStringLiteral("NULL");
-    switch (value.typeId()) {
-    case QMetaType::QDateTime: {
-        const QString base = typeName.toLower();
-        const QDateTime dt = value.toDateTime();
-        if (base == QLatin1String("date"))
-            return dt.toString(QStringLiteral("yyyy-MM-dd"));
-        if (base == QLatin1String("smalldatetime"))
-            return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-        return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    const QString text = value ? *value : QStringLiteral("NULL");
+    if (m_format.trimSpaces)
+        return rightTrimmed(text);
+    return column.right ? text.rightJustified(column.width) : text.leftJustified(column.width);
+}
+
+void ResultPrinter::printLine(const QStringList &cells)
+{
+    const QString &sep = m_format.separator;
+    const int width = m_format.screenWidth;
+    QString out;
+    QString line;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        // A line longer than the screen breaks before the column that does not fit.
+        if (width > 0 && i > 0 && line.size() + sep.size() + cells.at(i).size() > width) {
+            out += line + QLatin1Char('\n');
+            line.clear();
+        } else if (i > 0) {
+            line += sep;
+        }
+        line += cells.at(i);
     }
-    case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', 15);
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    default:
-        return value.toString();
-    }
+    out += line + QLatin1Char('\n');
+    m_output.result(out);
 }
 
-void ResultPrinter::write(const QString &text)
+void ResultPrinter::printHeadings(const std::vector<Column> &columns, bool again)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
-}
-
-void ResultPrinter::printLine(const QString &line)
-{
-    write(line + QLatin1Char('\n'));
-}
-
-void ResultPrinter::printHeadings(const std::vector<Column> &columns)
-{
-    if (!m_options.headings)
+    if (m_format.headers < 0)
         return;
+    if (again)
+        m_output.result(QStringLiteral("\n"));
     QStringList names, dashes;
     for (const Column &c : columns) {
-        if (m_options.trimSpaces) {
-            names << c.name;
-            dashes << QString(c.name.size(), QLatin1Char('-'));
-        } else {
-            names << c.name.leftJustified(c.width);
-            dashes << QString(c.width, QLatin1Char('-'));
-        }
+        const int width = m_format.trimSpaces ? static_cast<int>(c.name.size()) : c.width;
+        names << (m_format.trimSpaces ? c.name : c.name.leftJustified(width));
+        dashes << QString(width, QLatin1Char('-'));
     }
-    printLine(names.join(m_options.separator));
-    printLine(dashes.join(m_options.separator));
+    printLine(names);
+    printLine(dashes);
 }
 
-void ResultPrinter::printRow(const std::vector<Column> &columns, const QStringList &cells)
+std::optional<std::optional<QString>> ResultPrinter::print(ResultCursor &cursor)
 {
-    QStringList out;
-    out.reserve(cells.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const QString &cell = cells.at(static_cast<qsizetype>(i));
-        const Column &c = columns[i];
-        if (m_options.trimSpaces)
-            out << rightTrimmed(cell);
-        else if (c.numeric)
-            out << cell.rightJustified(c.width);
-        else
-            out << cell.leftJustified(c.width);
-    }
-    printLine(out.join(m_options.separator));
-}
-
-void ResultPrinter::printCount(qint64 n)
-{
-    if (n < 0)
-        return;
-    printLine(QString());
-    printLine(QStringLiteral("(%1 %2 affected)").arg(n).arg(n == 1 ? "row" : "rows"));
-}
-
-void ResultPrinter::print(platform::Recordset &rs)
-{
-    if (!rs.isResultSet())
-        return;
-
-    std::vector<Column> columns(static_cast<std::size_t>(rs.fieldCount()));
+    std::vector<Column> columns;
     bool probe = false;
-    for (int i = 0; i < rs.fieldCount(); ++i) {
-        Column &c = columns[static_cast<std::size_t>(i)];
-        c.name = rs.fieldName(i);
-        c.type = rs.fieldType(i);
-        c.numeric = isNumericType(c.type);
-        const int w = typeWidth(c.type);
-        c.width = w < 0 ? -1 : std::max<int>(w, static_cast<int>(c.name.size()));
-        probe = probe || w < 0;
+    for (const ResultColumn &rc : cursor.columns()) {
+        Column c;
+        c.name = rc.name;
+        c.type = ColumnType::parse(rc.type);
+        const int w = c.type.displayWidth(m_format.maxVarWidth, m_format.maxFixedWidth);
+        c.width = w < 0 ? -1 : std::max(w, static_cast<int>(c.name.size()));
+        c.limit = c.type.valueLimit(m_format.maxVarWidth, m_format.maxFixedWidth);
+        c.right = c.type.isNumber();
+        probe = probe || c.width < 0;
+        columns.push_back(c);
     }
 
-    const auto readRow = [&]() {
-        QStringList cells;
-        cells.reserve(static_cast<qsizetype>(columns.size()));
-        for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-            const QVariant v = rs.value(i);
-            Column &c = columns[static_cast<std::size_t>(i)];
-            // A column of unknown type is numeric when its values are.
-            if (c.type.isEmpty() && !v.isNull())
-                c.numeric = v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Double;
-            cells << valueText(v, c.type);
-        }
-        return cells;
-    };
-
-    qint64 count = 0;
-    std::vector<QStringList> ahead;
-    if (probe) {
-        while (!rs.eof() && static_cast<int>(ahead.size()) < probeRows) {
-            ahead.push_back(readRow());
-            rs.moveNext();
+    std::vector<Row> ahead;
+    bool more = cursor.next();
+    if (probe && !m_format.trimSpaces) {
+        while (more && ahead.size() < probeRows) {
+            ahead.push_back(readRow(cursor, columns));
+            more = cursor.next();
         }
         for (std::size_t i = 0; i < columns.size(); ++i) {
             Column &c = columns[i];
             if (c.width >= 0)
                 continue;
-            int w = static_cast<int>(c.name.size());
-            for (const QStringList &row : ahead)
-                w = std::max<int>(w, static_cast<int>(row.at(static_cast<qsizetype>(i)).size()));
-            c.width = w;
+            c.width = static_cast<int>(c.name.size());
+            for (const Row &row : ahead)
+                c.width = std::max(c.width, static_cast<int>(row[i] ? row[i]->size() : 4));
         }
     }
-    printHeadings(columns);
-    for (const QStringList &row : ahead) {
-        printRow(columns, row);
-        ++count;
+
+    std::optional<std::optional<QString>> last;
+    qint64 printed = 0;
+    const auto printRow = [&](const Row &row) {
+        if (printed == 0 || (m_format.headers > 0 && printed % m_format.headers == 0))
+            printHeadings(columns, printed > 0);
+        QStringList cells;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            cells << cellText(columns[i], row[i]);
+        printLine(cells);
+        ++printed;
+        last = row.empty() ? std::optional<QString>() : row.front();
+    };
+    for (const Row &row : ahead)
+        printRow(row);
+    while (more) {
+        printRow(readRow(cursor, columns));
+        more = cursor.next();
     }
-    while (!rs.eof()) {
-        printRow(columns, readRow());
-        ++count;
-        rs.moveNext();
+    if (printed == 0)
+        printHeadings(columns, false);
+    return last;
+}
+
+void ResultPrinter::printCount(qint64 rows)
+{
+    if (rows < 0)
+        return;
+    m_output.result(rows == 1 ? QStringLiteral("\n(1 row affected)\n")
+                              : QStringLiteral("\n(%1 rows affected)\n").arg(rows));
+}
+
+void ResultPrinter::printMessage(const ServerMessage &m, const QString &serverName, bool everyHeader)
+{
+    if (m.fromClient) {
+        m_output.message(QStringLiteral("Sqlcmd: Error: %1\n").arg(m.text), 16);
+        return;
     }
-    (void)count;
+    QString text;
+    if (m.isError() || everyHeader) {
+        text = QStringLiteral("Msg %1, Level %2, State %3, Server %4, ")
+                   .arg(m.number)
+                   .arg(m.severity)
+                   .arg(m.state)
+                   .arg(m.server.isEmpty() ? serverName : m.server);
+        if (!m.procedure.isEmpty())
+            text += QStringLiteral("Procedure %1, ").arg(m.procedure);
+        text += QStringLiteral("Line %1\n").arg(m.line);
+    }
+    text += m.text + QLatin1Char('\n');
+    m_output.message(text, m.severity);
 }
 
 } // namespace sqlcmd

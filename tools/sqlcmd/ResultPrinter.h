@@ -1,53 +1,61 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
-#include <QVariant>
-#include <cstdio>
-#include <vector>
+#include "ColumnType.h"
+#include "Target.h"
 
-namespace platform {
-class Recordset;
-}
+#include <QStringList>
+
+#include <vector>
 
 namespace sqlcmd {
 
-struct PrintOptions {
-    bool headings = true;
-    QString separator = QStringLiteral(" ");
-    bool trimSpaces = false;
+class Output;
+
+// The formatting options; the scripting variables of the same names can change them between
+// batches.
+struct Format {
+    int headers = 0;                          // -h / SQLCMDHEADERS: rows between headings, 0 once, -1 none
+    QString separator = QStringLiteral(" ");  // -s / SQLCMDCOLSEP
+    int screenWidth = 0;                      // -w / SQLCMDCOLWIDTH: 0 does not wrap
+    bool trimSpaces = false;                  // -W
+    int maxVarWidth = 256;                    // -y / SQLCMDMAXVARTYPEWIDTH: 0 no limit
+    int maxFixedWidth = 0;                    // -Y / SQLCMDMAXFIXEDTYPEWIDTH: 0 no limit
+    int controlCharacters = 0;                // -k: 0 kept, 1 each a blank, 2 each run a blank
 };
 
-// Prints result sets as sqlcmd does: headings padded to the column's display width, a line of
-// dashes, the rows, a blank line and the count of rows.
+// Prints what a batch returns as sqlcmd does: headings padded to each column's display width, a
+// line of dashes, the rows, and "(N rows affected)" after a blank line; messages in sqlcmd's
+// "Msg N, Level L, State S, Server X, Line L" shape.
 class ResultPrinter {
 public:
-    ResultPrinter(const PrintOptions &options, std::FILE *out);
+    explicit ResultPrinter(Output &output) : m_output(output) {}
 
-    // The result set's headings and rows; the count follows as its own item (printCount).
-    void print(platform::Recordset &recordset);
-    void printCount(qint64 rows); // "(N rows affected)" after a blank line; nothing for -1
-    void printLine(const QString &line);
+    void setFormat(const Format &format) { m_format = format; }
+    const Format &format() const { return m_format; }
 
-    // The display width of a column of this T-SQL type, or -1 when the type does not say
-    // (text of unknown length): such columns are as wide as their widest value.
-    static int typeWidth(const QString &typeName);
-    static QString valueText(const QVariant &value, const QString &typeName);
+    // Returns the last row's first cell (for :EXIT(query)); nullopt when there was no row.
+    std::optional<std::optional<QString>> print(ResultCursor &cursor);
+    void printCount(qint64 rows);
+    // everyHeader: -m -1, informational messages get the "Msg" line too.
+    void printMessage(const ServerMessage &message, const QString &serverName, bool everyHeader);
 
 private:
     struct Column {
         QString name;
-        QString type;
-        int width = 0;
-        bool numeric = false;
+        ColumnType type;
+        int width = 0;  // -1 until the values tell
+        int limit = -1; // characters of a value shown, -1 for all
+        bool right = false;
     };
+    using Row = std::vector<std::optional<QString>>;
 
-    void printHeadings(const std::vector<Column> &columns);
-    void printRow(const std::vector<Column> &columns, const QStringList &cells);
-    void write(const QString &text);
+    Row readRow(ResultCursor &cursor, const std::vector<Column> &columns) const;
+    QString cellText(const Column &column, const std::optional<QString> &value) const;
+    void printHeadings(const std::vector<Column> &columns, bool again);
+    void printLine(const QStringList &cells);
 
-    PrintOptions m_options;
-    std::FILE *m_out;
+    Output &m_output;
+    Format m_format;
 };
 
 } // namespace sqlcmd

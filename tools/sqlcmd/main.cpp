@@ -1,86 +1,83 @@
 // talvor-sqlcmd: a command-line Transact-SQL shell in the manner of SQL Server's sqlcmd, on an
 // embedded database folder or on SQL Server through ODBC.
 
-#include "BatchReader.h"
+#include "ConnectionTarget.h"
+#include "EngineTarget.h"
 #include "Login.h"
 #include "Options.h"
+#include "Output.h"
 #include "Shell.h"
+#include "Variables.h"
 
 #include "platform/data/Connection.h"
+#include "tsql/Session.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
 
 #include <cstdio>
-#include <iostream>
-#include <string>
 
 namespace {
+
+// sqlcmd's own wait for a login that does not answer.
+const int defaultLoginTimeout = 8;
 
 void printError(const QString &text)
 {
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
-QString decode(const QByteArray &bytes)
+QString fileError(const QString &path, const QString &reason)
 {
-    // Scripts are UTF-8, with or without the byte-order mark Windows editors add.
-    return QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
+    return QStringLiteral("Sqlcmd: Error: Error occurred while opening or operating on file %1 (Reason: %2).")
+        .arg(path, reason);
 }
 
-// Runs the batches of a text; false when the shell must stop.
-bool runBatches(sqlcmd::Shell &shell, const sqlcmd::BatchReader::Batch &b)
+// The scripting variables the options set, which scripts may read and some of them change.
+void setOptionVariables(sqlcmd::Variables &v, const sqlcmd::Options &o)
 {
-    for (int i = 0; i < b.repeat; ++i) {
-        if (!shell.runBatch(b.text))
-            return false;
-    }
-    return true;
+    v.set(QStringLiteral("SQLCMDSERVER"), o.server);
+    v.set(QStringLiteral("SQLCMDDBNAME"), o.database);
+    v.set(QStringLiteral("SQLCMDUSER"), o.user);
+    v.set(QStringLiteral("SQLCMDWORKSTATION"), o.workstation.isEmpty() ? QSysInfo::machineHostName() : o.workstation);
+    v.set(QStringLiteral("SQLCMDLOGINTIMEOUT"), QString::number(o.loginTimeout < 0 ? defaultLoginTimeout : o.loginTimeout));
+    v.set(QStringLiteral("SQLCMDSTATTIMEOUT"), QString::number(o.queryTimeout));
+    v.set(QStringLiteral("SQLCMDHEADERS"), QString::number(o.headers));
+    v.set(QStringLiteral("SQLCMDCOLSEP"), o.separator);
+    v.set(QStringLiteral("SQLCMDCOLWIDTH"), QString::number(o.screenWidth));
+    v.set(QStringLiteral("SQLCMDERRORLEVEL"), QString::number(o.errorLevel));
+    v.set(QStringLiteral("SQLCMDMAXVARTYPEWIDTH"), QString::number(o.maxVarWidth));
+    v.set(QStringLiteral("SQLCMDMAXFIXEDTYPEWIDTH"), QString::number(o.maxFixedWidth));
 }
 
-bool runScript(sqlcmd::Shell &shell, const QString &text)
+std::unique_ptr<sqlcmd::BatchTarget> openEmbedded(const sqlcmd::Options &o)
 {
-    sqlcmd::BatchReader reader;
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString &line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (auto b = reader.addLine(line)) {
-            if (!runBatches(shell, *b))
-                return false;
-        }
-        if (reader.quit())
-            return true;
-    }
-    if (auto b = reader.finish())
-        return runBatches(shell, *b);
-    return true;
+    const QString folder = QFileInfo(QDir::fromNativeSeparators(o.server)).absoluteFilePath();
+    QString database = o.database;
+    // Without -d the shell starts where the program does, when the folder has that database.
+    if (database.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/Patient_Data.sqlite")))
+        database = QStringLiteral("Patient_Data");
+    tsql::SessionOptions session;
+    session.hostName = (o.workstation.isEmpty() ? QSysInfo::machineHostName() : o.workstation).toStdString();
+    session.applicationName = "SQLCMD";
+    return std::make_unique<sqlcmd::EngineTarget>(
+        tsql::Session::open(QFile::encodeName(folder).toStdString(), database.toStdString(), session));
 }
 
-void runInput(sqlcmd::Shell &shell)
+std::unique_ptr<sqlcmd::BatchTarget> openOdbc(const sqlcmd::Options &o)
 {
-    const bool interactive = sqlcmd::inputIsTerminal();
-    sqlcmd::BatchReader reader;
-    std::string line;
-    for (;;) {
-        if (interactive) {
-            std::fprintf(stdout, "%d> ", reader.pendingLines() + 1);
-            std::fflush(stdout);
-        }
-        if (!std::getline(std::cin, line))
-            break;
-        QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-        if (text.endsWith(QLatin1Char('\r')))
-            text.chop(1);
-        if (auto b = reader.addLine(text)) {
-            if (!runBatches(shell, *b))
-                return;
-        }
-        if (reader.quit())
-            return;
-    }
-    if (auto b = reader.finish())
-        runBatches(shell, *b);
+    sqlcmd::Login login = sqlcmd::loginFor(o, false);
+    platform::ConnectionOptions options;
+    options.loginTimeoutSeconds = o.loginTimeout < 0 ? defaultLoginTimeout : o.loginTimeout;
+    options.encrypt = o.encrypt;
+    options.trustServerCertificate = o.trustServerCertificate;
+    options.database = o.database;
+    auto connection = platform::openConnection(login.target, login.user, login.password, options);
+    login.password.fill(QLatin1Char(' '));
+    return std::make_unique<sqlcmd::ConnectionTarget>(std::move(connection));
 }
 
 } // namespace
@@ -99,72 +96,78 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (options.server.isEmpty())
+        options.server = qEnvironmentVariable("SQLCMDSERVER");
+    if (options.server.isEmpty())
         options.server = qEnvironmentVariable("TALVOR_DATABASE");
     if (options.server.isEmpty()) {
         printError(QStringLiteral("Sqlcmd: Error: No database given: use -S with a database folder, "
                                   "an ODBC connection string or a DSN."));
         return 1;
     }
-
-    std::FILE *out = stdout;
-    if (!options.outputFile.isEmpty()) {
-        out = std::fopen(QFile::encodeName(options.outputFile).constData(), "w");
-        if (!out) {
-            printError(QStringLiteral("Sqlcmd: Error: The file '%1' cannot be written.").arg(options.outputFile));
+    // Every input file must be there before anything runs.
+    for (const QString &path : options.inputFiles) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            printError(fileError(path, file.errorString()));
             return 1;
         }
     }
 
-    std::unique_ptr<platform::Connection> connection;
-    try {
-        const bool embedded = platform::isEmbeddedTarget(options.server);
-        sqlcmd::Login login = sqlcmd::loginFor(options, embedded);
-        connection = platform::openConnection(login.target, login.user, login.password);
-        login.password.fill(QLatin1Char(' '));
-        if (!options.database.isEmpty()
-            && options.database.compare(connection->currentDatabase(), Qt::CaseInsensitive) != 0) {
-            connection->execute(QStringLiteral("USE ") + options.database);
+    sqlcmd::Variables variables;
+    variables.setUseEnvironment(!options.noEnvironment);
+    setOptionVariables(variables, options);
+    for (const auto &[name, value] : options.variables) {
+        if (!sqlcmd::Variables::validName(name)) {
+            printError(QStringLiteral("Sqlcmd: Error: Invalid variable name '%1'.").arg(name));
+            return 1;
         }
-    } catch (const platform::DatabaseError &e) {
-        if (e.number() != 0)
-            printError(QStringLiteral("Msg %1, Level %2, State %3, Line 1\n%4")
-                           .arg(e.number()).arg(e.severity()).arg(e.state()).arg(e.description()));
-        else
-            printError(QStringLiteral("Sqlcmd: Error: ") + e.description());
+        variables.set(name, value);
+    }
+
+    sqlcmd::Output output;
+    QString reason;
+    if (!options.outputFile.isEmpty() && !output.openOutputFile(options.outputFile, &reason)) {
+        printError(fileError(options.outputFile, reason));
+        return 1;
+    }
+    output.setMessageRedirection(options.redirect);
+
+    std::unique_ptr<sqlcmd::BatchTarget> target;
+    try {
+        target = platform::isEmbeddedTarget(options.server) ? openEmbedded(options) : openOdbc(options);
+    } catch (const tsql::Error &e) {
+        printError(QStringLiteral("Sqlcmd: Error: ") + QString::fromUtf8(e.what()));
         return 1;
     } catch (const platform::Failure &e) {
         printError(QStringLiteral("Sqlcmd: Error: ") + e.description());
         return 1;
     }
 
-    sqlcmd::PrintOptions print;
-    print.headings = options.headings;
-    print.separator = options.separator;
-    print.trimSpaces = options.trimSpaces;
-    sqlcmd::Shell shell(*connection, print, out, options.exitOnError);
+    sqlcmd::ShellSettings settings;
+    settings.exitOnError = options.exitOnError;
+    settings.errorLevel = options.errorLevel;
+    settings.severityLevel = options.severityLevel;
+    settings.echo = options.echo;
+    settings.substitute = !options.noVariables;
+    settings.trimSpaces = options.trimSpaces;
+    settings.controlCharacters = options.controlCharacters;
+    settings.terminator = options.terminator;
+    sqlcmd::Shell shell(*target, output, variables, settings);
+    shell.applyVariables();
 
-    bool unreadable = false;
     if (!options.query.isEmpty()) {
-        shell.runBatch(options.query);
+        shell.runText(options.query);
     } else if (!options.inputFiles.isEmpty()) {
         for (const QString &path : options.inputFiles) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly)) {
-                printError(QStringLiteral("Sqlcmd: Error: Error occurred while opening or operating on file %1 "
-                                          "(Reason: %2).").arg(path, file.errorString()));
-                unreadable = true;
-                break;
-            }
-            if (!runScript(shell, decode(file.readAll())))
+            if (!shell.runFile(path))
                 break;
         }
     } else {
-        runInput(shell);
+        if (!options.initialQuery.isEmpty())
+            shell.runText(options.initialQuery);
+        if (!shell.stopped())
+            shell.runStandardInput(sqlcmd::inputIsTerminal());
     }
-    std::fflush(out);
-    if (out != stdout)
-        std::fclose(out);
-    if (unreadable)
-        return 1;
-    return options.exitOnError && shell.anyError() ? 1 : 0;
+    output.flush();
+    return shell.exitCode();
 }

@@ -41,7 +41,10 @@ struct DatabaseMessage {
     int state = 1;
     int line = 0;
     QString text;
-    bool isError() const { return severity > 10; }
+    QString procedure; // the procedure that raised it, if any
+    QString server;    // the server's name, where the driver reports it
+    bool fromDriver = false; // raised by the driver (a time limit, a lost link), not the server
+    bool isError() const { return fromDriver || severity > 10; }
 };
 
 // What a whole batch produces, item by item, in order (the command-line shell prints them).
@@ -81,16 +84,27 @@ public:
     // Throws DatabaseError only when the batch could not be sent at all.
     virtual void runBatch(const QString &batch, BatchSink &sink) = 0;
     virtual QString currentDatabase() = 0;
+    // Seconds a batch may run before it is cancelled; 0 for no limit (the default).
+    virtual void setQueryTimeout(int seconds) { Q_UNUSED(seconds); }
     // A short description for titles and logs: the embedded folder, or the ODBC server and
     // database. Never holds a password.
     virtual QString displayName() const = 0;
+};
+
+// How a connection is opened beyond its target and login; only ODBC connections use these.
+struct ConnectionOptions {
+    int loginTimeoutSeconds = 15; // a server that does not answer fails after this; 0 waits
+    bool encrypt = false;         // ask for an encrypted connection
+    bool trustServerCertificate = false;
+    QString database;             // the database to sign in to, instead of the target's own
 };
 
 // Opens a connection from what the user typed as the database: a folder of the embedded engine,
 // or an ODBC connection string / DSN. user and password are the ODBC login (ignored for the
 // embedded engine, where the sign-in checks its own user table). Throws DatabaseError.
 std::unique_ptr<Connection> openConnection(const QString &target, const QString &user = {},
-                                           const QString &password = {});
+                                           const QString &password = {},
+                                           const ConnectionOptions &options = {});
 
 // True when `target` names an embedded database folder rather than an ODBC connection.
 bool isEmbeddedTarget(const QString &target);

@@ -20,11 +20,11 @@ bool isEmbeddedTarget(const QString &target)
 }
 
 std::unique_ptr<Connection> openConnection(const QString &target, const QString &user,
-                                           const QString &password)
+                                           const QString &password, const ConnectionOptions &options)
 {
     if (isEmbeddedTarget(target))
         return EmbeddedConnection::open(QDir::fromNativeSeparators(target));
-    return openOdbcConnection(target, user, password);
+    return openOdbcConnection(target, user, password, options);
 }
 
 } // namespace platform

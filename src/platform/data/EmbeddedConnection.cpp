@@ -88,6 +88,7 @@ void EmbeddedConnection::runBatch(const QString &batch, BatchSink &sink)
             message.state = m.state;
             message.line = m.line;
             message.text = QString::fromStdString(m.text);
+            message.procedure = QString::fromStdString(m.procedure);
             sink.message(message);
             break;
         }
@@ -98,6 +99,11 @@ void EmbeddedConnection::runBatch(const QString &batch, BatchSink &sink)
 QString EmbeddedConnection::currentDatabase()
 {
     return QString::fromStdString(m_session->currentDatabase());
+}
+
+void EmbeddedConnection::setQueryTimeout(int seconds)
+{
+    m_session->setTimeout(seconds * 1000);
 }
 
 QString EmbeddedConnection::displayName() const

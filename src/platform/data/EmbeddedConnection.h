@@ -29,6 +29,7 @@ public:
     qint64 execute(const QString &sql) override;
     void runBatch(const QString &batch, BatchSink &sink) override;
     QString currentDatabase() override;
+    void setQueryTimeout(int seconds) override;
     QString displayName() const override;
 
     tsql::Session &session() { return *m_session; }

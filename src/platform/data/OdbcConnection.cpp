@@ -1,5 +1,6 @@
 #include "platform/data/OdbcConnection.h"
 
+#include "platform/data/OdbcBatch.h"
 #include "platform/data/OdbcConnectionString.h"
 #include "platform/data/OdbcRecordset.h"
 
@@ -12,12 +13,10 @@ namespace platform {
 
 namespace {
 
-// A login that does not answer must fail within this many seconds.
-constexpr int loginTimeoutSeconds = 15;
-
 class OdbcConnection final : public Connection {
 public:
-    OdbcConnection(const QString &target, const QString &user, const QString &password);
+    OdbcConnection(const QString &target, const QString &user, const QString &password,
+                   const ConnectionOptions &options);
     ~OdbcConnection() override;
     Q_DISABLE_COPY_MOVE(OdbcConnection)
 
@@ -27,6 +26,7 @@ public:
     qint64 execute(const QString &sql) override;
     void runBatch(const QString &batch, BatchSink &sink) override;
     QString currentDatabase() override;
+    void setQueryTimeout(int seconds) override { m_queryTimeout = seconds; }
     QString displayName() const override;
 
 private:
@@ -36,6 +36,7 @@ private:
     QString m_target;
     QString m_displayName;
     std::shared_ptr<OdbcActiveResult> m_active = std::make_shared<OdbcActiveResult>();
+    int m_queryTimeout = 0;
 };
 
 QString uniqueConnectionName()
@@ -44,8 +45,11 @@ QString uniqueConnectionName()
     return u"talvor-odbc-"_qs + QString::number(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-OdbcConnection::OdbcConnection(const QString &target, const QString &user, const QString &password)
-    : m_name(uniqueConnectionName()), m_target(target), m_displayName(odbcDisplayName(target))
+OdbcConnection::OdbcConnection(const QString &target, const QString &user, const QString &password,
+                               const ConnectionOptions &options)
+    : m_name(uniqueConnectionName()),
+      m_target(odbcWithOptions(target, options.database, options.encrypt, options.trustServerCertificate)),
+      m_displayName(odbcDisplayName(m_target))
 {
     if (!QSqlDatabase::isDriverAvailable(u"QODBC"_qs))
         throw DatabaseError(u"The Qt ODBC driver (QODBC) is not installed."_qs);
@@ -56,9 +60,17 @@ OdbcConnection::OdbcConnection(const QString &target, const QString &user, const
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_qs, m_name);
         // The login goes into the connection string, braced, rather than through
         // setUserName/setPassword: Qt appends those unbraced, which breaks on ';' or '}'.
-        db.setDatabaseName(qodbcDatabaseName(odbcConnectionString(target, user, password)));
-        db.setConnectOptions(u"SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1"_qs.arg(
-            loginTimeoutSeconds));
+        // The string ends with ';': unixODBC hands FreeTDS a stray character after the last
+        // value, which would otherwise end up in it (the password, most of the time).
+        QString connectionString = qodbcDatabaseName(odbcConnectionString(m_target, user, password));
+        if (!connectionString.endsWith(u';'))
+            connectionString += u';';
+        db.setDatabaseName(connectionString);
+        // A login that does not answer must fail within the time given. Qt asks for ODBC 2
+        // unless told otherwise, and in ODBC 2 FreeTDS drops the messages that follow a result set.
+        db.setConnectOptions(
+            u"SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1;SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3"_qs.arg(
+                options.loginTimeoutSeconds));
         opened = db.open();
         if (!opened) {
             const DatabaseError error = odbcError(db.lastError());
@@ -67,6 +79,7 @@ OdbcConnection::OdbcConnection(const QString &target, const QString &user, const
         }
         // Nothing else keeps the string that holds the password once the driver has it.
         db.setDatabaseName(QString());
+        connectionString.fill(u' ');
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(m_name);
@@ -115,27 +128,13 @@ qint64 OdbcConnection::execute(const QString &sql)
 
 void OdbcConnection::runBatch(const QString &batch, BatchSink &sink)
 {
-    // SQL Server takes the batch whole; its result sets come one after the other.
-    std::unique_ptr<OdbcRecordset> recordset;
-    try {
-        recordset = run(batch);
-    } catch (const DatabaseError &e) {
-        DatabaseMessage m;
-        m.number = e.number();
-        m.severity = e.severity() > 10 ? e.severity() : 16;
-        m.state = e.state();
-        m.line = 1;
-        m.text = e.description();
-        sink.message(m);
-        return;
-    }
-    do {
-        if (recordset->isResultSet())
-            sink.rows(*recordset);
-        else
-            sink.done(recordset->rowsAffected());
-    } while (recordset->nextResult());
-    recordset->close();
+    // The connection must be free: rows a recordset left unread would hold it.
+    if (m_active->recordset)
+        m_active->recordset->setAside();
+    const QVariant handle = QSqlDatabase::database(m_name, false).driver()->handle();
+    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<void *>())
+        throw DatabaseError(u"The ODBC connection's handle is not available."_qs);
+    runOdbcBatch(*static_cast<void *const *>(handle.constData()), batch, m_queryTimeout, sink);
 }
 
 QString OdbcConnection::currentDatabase()
@@ -159,9 +158,9 @@ QString OdbcConnection::displayName() const
 } // namespace
 
 std::unique_ptr<Connection> openOdbcConnection(const QString &target, const QString &user,
-                                               const QString &password)
+                                               const QString &password, const ConnectionOptions &options)
 {
-    return std::make_unique<OdbcConnection>(target, user, password);
+    return std::make_unique<OdbcConnection>(target, user, password, options);
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@ namespace platform {
 // password become the login (empty user with Trusted_Connection=yes: integrated sign-in).
 // Throws DatabaseError with the driver's message. The password is never logged or kept.
 std::unique_ptr<Connection> openOdbcConnection(const QString &target, const QString &user,
-                                               const QString &password);
+                                               const QString &password,
+                                               const ConnectionOptions &options = {});
 
 } // namespace platform

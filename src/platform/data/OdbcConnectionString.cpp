@@ -126,6 +126,34 @@ QString odbcConnectionString(const QString &target, const QString &user, const Q
     return joinAttributes(attributes);
 }
 
+QString odbcWithOptions(const QString &target, const QString &database, bool encrypt,
+                        bool trustServerCertificate)
+{
+    if (database.isEmpty() && !encrypt && !trustServerCertificate)
+        return target;
+    QList<OdbcAttribute> attributes;
+    if (isOdbcConnectionString(target))
+        attributes = parseOdbcConnectionString(target);
+    else
+        attributes << OdbcAttribute{u"DSN"_qs, target.trimmed(), {}};
+    const QString driver = odbcAttribute(target, u"Driver"_qs);
+    const bool freeTds = driver.contains(u"FreeTDS", Qt::CaseInsensitive) || driver.contains(u"tdsodbc", Qt::CaseInsensitive);
+    const bool dsn = driver.isEmpty();
+    const auto set = [&](const QString &key, const QString &value) {
+        attributes.removeIf([&](const OdbcAttribute &a) { return a.key.compare(key, Qt::CaseInsensitive) == 0; });
+        attributes << OdbcAttribute{key, value, {}};
+    };
+    if (!database.isEmpty())
+        set(u"Database"_qs, database);
+    if (encrypt && (freeTds || dsn))
+        set(u"Encryption"_qs, u"require"_qs);
+    if (encrypt && !freeTds)
+        set(u"Encrypt"_qs, u"yes"_qs);
+    if (trustServerCertificate && !freeTds)
+        set(u"TrustServerCertificate"_qs, u"yes"_qs);
+    return joinAttributes(attributes);
+}
+
 QString qodbcDatabaseName(const QString &connectionString)
 {
     // Qt passes a string through unchanged only when it mentions a driver or a server; otherwise

@@ -32,6 +32,13 @@ bool isOdbcConnectionString(const QString &target);
 QString odbcConnectionString(const QString &target, const QString &user,
                              const QString &password);
 
+// The target with the database to sign in to (when not empty) and the encryption the user asked
+// for, in the keywords of its driver: FreeTDS reads Encryption=require; Microsoft's drivers read
+// Encrypt=yes and TrustServerCertificate=yes. A DSN's driver is not known here, so a DSN gets
+// both spellings. Attributes the target already has under those keys are replaced.
+QString odbcWithOptions(const QString &target, const QString &database, bool encrypt,
+                        bool trustServerCertificate);
+
 // What to give QSqlDatabase::setDatabaseName so that Qt's QODBC driver passes exactly
 // `connectionString` to the driver manager (it prefixes "DSN=" to strings that name neither a
 // driver nor a server).
