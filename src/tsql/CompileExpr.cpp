@@ -424,6 +424,17 @@ Bound Compiler::arithmetic(const std::string &op, Bound a, Bound b, int line)
         nb = na.isNumeric() ? na : SqlType{Base::Int};
     if (!na.isNumeric() || !nb.isNumeric())
         throw err::make(402, ta.name(), tb.name(), operatorName(op)).atLine(line);
+    // An integer constant meets a decimal as a numeric just wide enough for its digits, as SQL
+    // Server types constants in a query it does not parameterize: 1.0 / 3 is decimal(7,6).
+    const auto constantAsDecimal = [](const Bound &x, SqlType &t, const SqlType &other) {
+        if (!x.literal || x.literal->type != ast::Literal::Type::Number || !t.isInteger() || !other.isDecimal())
+            return;
+        const std::string &digits = x.literal->text;
+        const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size() - 1);
+        t = SqlType::decimal(static_cast<int>(digits.size() - first), 0);
+    };
+    constantAsDecimal(a, na, nb);
+    constantAsDecimal(b, nb, na);
     num::Op o = op == "+" ? num::Op::Add : op == "-" ? num::Op::Subtract : op == "*" ? num::Op::Multiply
                 : op == "/" ? num::Op::Divide : num::Op::Modulo;
     try {
