@@ -437,6 +437,10 @@ bool BatchRunner::step()
         case Instruction::Op::Run:
             m_e.checkCancel();
             run(*i.statement);
+            // @@ERROR tells of the statement before: one that ends well clears it (a result
+            // set's rows that fail later set it again). RAISERROR ... WITH SETERROR sets it.
+            if (i.statement->kind != Statement::Kind::Raiserror)
+                m_e.state().error = 0;
             break;
         case Instruction::Op::Jump:
             m_pc = static_cast<std::size_t>(i.target);
@@ -446,6 +450,7 @@ bool BatchRunner::step()
             m_e.startStatement();
             if (!test(*i.condition))
                 m_pc = static_cast<std::size_t>(i.target);
+            m_e.state().error = 0;
             break;
         case Instruction::Op::TryBegin:
             m_try.push_back(TryFrame{static_cast<std::size_t>(i.target)});
