@@ -500,7 +500,9 @@ void BatchRunner::fail(const Error &e, int line)
     m_e.state().error = error.number();
     const err::Scope scope = err::scopeOf(error.number());
     const bool severe = error.severity() > 10;
-    const bool batchAbort = severe && (scope == err::Scope::Batch || m_e.state().xactAbort || error.severity() >= 20);
+    const bool xactAbort = m_e.state().xactAbort && !m_raising;
+    m_raising = false;
+    const bool batchAbort = severe && (scope == err::Scope::Batch || xactAbort || error.severity() >= 20);
     if (severe && !m_try.empty() && error.severity() < 20) {
         const TryFrame frame = m_try.back();
         m_try.pop_back();
