@@ -700,6 +700,15 @@ Bound Compiler::cast(const Cast &c)
         to.base != Base::Image)
         to.length = 30;
     int style = dt::DefaultStyle;
+    if (c.style && c.style->kind == Expr::Kind::Literal && c.style->as<Literal>().type == Literal::Type::Null) {
+        // A NULL style gives NULL, whatever the value.
+        Bound r;
+        combine(r, v);
+        r.type = to;
+        r.sql = "NULL";
+        r.literal = nullptr;
+        return r;
+    }
     if (c.style) {
         if (c.style->kind != Expr::Kind::Literal || c.style->as<Literal>().type != Literal::Type::Number)
             throw err::make(102, ",").atLine(c.line);
