@@ -376,6 +376,9 @@ Bound Compiler::arithmetic(const std::string &op, Bound a, Bound b, int line)
         const bool leftDate = ea.isDateTime();
         const SqlType &dateType = leftDate ? ea : eb;
         const SqlType &other = leftDate ? eb : ea;
+        // The newer types take no number at all: SQL Server cannot convert one to them.
+        if (!isDateTimeWithNumbers(dateType) && other.isNumeric())
+            throw err::make(206, ta.name(), tb.name()).atLine(line);
         if (!isDateTimeWithNumbers(dateType) || (!leftDate && op == "-"))
             throw err::make(402, ta.name(), tb.name(), operatorName(op)).atLine(line);
         if (other.isDateTime() || other.isText()) {
