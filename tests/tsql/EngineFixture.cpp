@@ -133,6 +133,13 @@ QString EngineFixture::batch(const QString &text)
     return out.join('\n');
 }
 
+QString EngineFixture::batchValues(const QString &text)
+{
+    QStringList lines = batch(text).split('\n');
+    lines.removeIf([](const QString &l) { return l.startsWith(QLatin1Char('(')) && l.endsWith(QLatin1String(" rows)")); });
+    return lines.join('\n');
+}
+
 QString EngineFixture::run(const QString &sql)
 {
     try {

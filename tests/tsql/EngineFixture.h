@@ -29,6 +29,8 @@ public:
     // The types of a statement's result columns as SQL Server names them ("decimal(38,6)|int"),
     // or "Msg N: text" when it fails to compile.
     QString types(const QString &sql);
+    // A batch's output without its "(N rows)" lines, for tests about values alone.
+    QString batchValues(const QString &text);
     // Runs every statement; fails the test on the first error.
     void script(const QStringList &statements);
     // The hospital tables the program's statements name, with a handful of awkward rows.

@@ -4,7 +4,6 @@
 
 #include "EngineFixture.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 class TestConformanceTypes : public QObject {
@@ -134,7 +133,7 @@ void TestConformanceTypes::precedence()
 {
     QFETCH(QString, sql);
     QFETCH(QString, expected);
-    QCOMPARE(EngineFixture::asExpected(m_db->batch(sql).remove(QRegularExpression("\\n?\\(\\d+ rows\\)")), expected), expected);
+    QCOMPARE(EngineFixture::asExpected(m_db->batchValues(sql), expected), expected);
 }
 
 void TestConformanceTypes::resultTypes_data()
@@ -255,7 +254,7 @@ void TestConformanceTypes::validity()
 {
     QFETCH(QString, sql);
     QFETCH(QString, expected);
-    QCOMPARE(m_db->batch(sql).remove(QRegularExpression("\\n?\\(\\d+ rows\\)")), expected);
+    QCOMPARE(m_db->batchValues(sql), expected);
 }
 
 void TestConformanceTypes::orderByAlias()
