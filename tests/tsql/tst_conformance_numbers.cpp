@@ -28,6 +28,8 @@ private slots:
     void textTooShort();
     void aggregates_data();
     void aggregates();
+    void functions_data();
+    void functions();
 
 private:
     void addCases();
@@ -203,7 +205,7 @@ void TestConformanceNumbers::decimals_data()
     QTest::newRow("columns keep their scale") << "SELECT d, n FROM nums WHERE i = 1" << "1.50|12345.12000";
     // learn.microsoft.com: money and smallmoney (Transact-SQL): four places, and the ranges.
     QTest::newRow("money four places") << "SELECT m, sm FROM nums WHERE i = 1" << "3148.2900|1.5000";
-    QTest::newRow("money literal") << "SELECT $12.5, $0.00005" << "12.5000|0.0001";
+    QTest::newRow("money literal") << "SELECT $12.5, $0.00005, $-123.45, -$1" << "12.5000|0.0001|-123.4500|-1.0000";
     QTest::newRow("money range") << "SELECT CAST(922337203685477.5807 AS money), CAST(-922337203685477.5808 AS money)"
                                  << "922337203685477.5807|-922337203685477.5808";
     QTest::newRow("money past its range") << "SELECT CAST(922337203685477.5808 AS money)"
@@ -403,6 +405,54 @@ void TestConformanceNumbers::aggregates()
     QFETCH(QString, type);
     QCOMPARE(EngineFixture::asExpected(m_db->run(sql), expected), expected);
     QCOMPARE(m_db->types(sql), type);
+}
+
+void TestConformanceNumbers::functions_data()
+{
+    addCases();
+    // learn.microsoft.com: ROUND (Transact-SQL), examples A to C: the result keeps the type.
+    QTest::newRow("round approximations") << "SELECT ROUND(123.9994, 3), ROUND(123.9995, 3)" << "123.9990|124.0000";
+    QTest::newRow("round to the left") << "SELECT ROUND(123.4545, 2), ROUND(123.45, -2)" << "123.4500|100.00";
+    QTest::newRow("round and truncate") << "SELECT ROUND(150.75, 0), ROUND(150.75, 0, 1)" << "151.00|150.00";
+    QTest::newRow("round to tens and hundreds") << "SELECT ROUND(748.58, -1), ROUND(748.58, -2)" << "750.00|700.00";
+    QTest::newRow("round past the precision") << "SELECT ROUND(748.58, -3)"
+                                              << "Msg 8115: Arithmetic overflow error converting expression to data type numeric.";
+    QTest::newRow("round float and int") << "SELECT ROUND(2.5e0, 0), ROUND(1234, -2), ROUND(-2.5, 0)" << "3|1200|-3.0";
+    // learn.microsoft.com: CEILING, FLOOR, ABS (Transact-SQL), the pages' examples.
+    QTest::newRow("ceiling") << "SELECT CEILING($123.45), CEILING($-123.45), CEILING($0.0)" << "124.0000|-123.0000|0.0000";
+    QTest::newRow("floor") << "SELECT FLOOR(123.45), FLOOR(-123.45), FLOOR($123.45)" << "123|-124|123.0000";
+    QTest::newRow("abs") << "SELECT ABS(-1.0), ABS(0.0), ABS(1.0)" << "1.0|0.0|1.0";
+    QTest::newRow("abs of the smallest int") << "DECLARE @i INT; SET @i = -2147483648; SELECT ABS(@i)"
+                                             << "Msg 8115: Arithmetic overflow error converting expression to data type int.";
+    // learn.microsoft.com: POWER (Transact-SQL): the result takes the base's type.
+    QTest::newRow("power keeps the base type") << "SELECT POWER(CAST(2.0 AS float), -100.0), POWER(2, -100.0), POWER(2.0, -100.0), POWER(2.0, 3)"
+                                               << "7.88860905221012E-31|0|0.0|8.0";
+    // learn.microsoft.com: STR (Transact-SQL), examples.
+    QTest::newRow("str examples") << "SELECT STR(123.45, 6, 1), STR(123.45, 2, 2), STR(FLOOR(123.45), 8, 3)" << " 123.5|**| 123.000";
+
+    // learn.microsoft.com: CAST and CONVERT (Transact-SQL), "Truncating and rounding results":
+    // a number converted to binary and back is the same number.
+    QTest::newRow("decimal through varbinary") << "DECLARE @myval DECIMAL(5, 2); SET @myval = 193.57; "
+                                                  "SELECT CAST(CAST(@myval AS VARBINARY(20)) AS DECIMAL(10,5)), "
+                                                  "CONVERT(DECIMAL(10,5), CONVERT(VARBINARY(20), @myval))"
+                                               << "193.57000|193.57000";
+    QTest::newRow("negative and wide decimals through varbinary")
+        << "SELECT CAST(CAST(CAST(-0.5 AS decimal(3,1)) AS varbinary(20)) AS decimal(3,1)), "
+           "CAST(CAST(CAST(12345678901234567890123.45 AS decimal(38,2)) AS varbinary(20)) AS decimal(38,2))"
+        << "-0.5|12345678901234567890123.45";
+    QTest::newRow("money and float through varbinary")
+        << "SELECT CAST(CAST($-2.5 AS varbinary(8)) AS money), CAST(CAST(CAST(3.25 AS smallmoney) AS varbinary(4)) AS smallmoney), "
+           "CAST(CAST(1.5e0 AS varbinary(8)) AS float), CAST(CAST(CAST(0.25 AS real) AS varbinary(4)) AS real)"
+        << "-2.5000|3.2500|1.5|0.25";
+    QTest::newRow("float's bytes") << "SELECT CAST(1e0 AS varbinary(8)), CAST(CAST(1 AS int) AS varbinary(4))"
+                                   << "0x3FF0000000000000|0x00000001";
+}
+
+void TestConformanceNumbers::functions()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, expected);
+    QCOMPARE(EngineFixture::asExpected(m_db->batchValues(sql), expected), expected);
 }
 
 QTEST_GUILESS_MAIN(TestConformanceNumbers)
