@@ -89,7 +89,10 @@ QString ResultPrinter::valueText(const QVariant &value, const QString &typeName)
         return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
     case QMetaType::Double:
     case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', 15);
+        // A real holds about 7 significant digits, a float 15: more would show binary noise.
+        return QString::number(value.toDouble(), 'g', typeName.compare(QLatin1String("real"), Qt::CaseInsensitive) == 0 ? 7 : 15);
+    case QMetaType::QByteArray:
+        return QStringLiteral("0x") + QString::fromLatin1(value.toByteArray().toHex().toUpper());
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     default:
