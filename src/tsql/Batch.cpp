@@ -164,7 +164,7 @@ void BatchRunner::precompile()
     VariableLookup lookup = [&](const std::string &name) -> std::optional<VariableInfo> {
         const std::string key = lower(name);
         if (key.rfind("@@", 0) == 0)
-            return VariableInfo{sessionVariableType(key)};
+            return VariableInfo{sessionVariableType(key), false, {}};
         const auto it = declared.find(key);
         if (it == declared.end())
             return std::nullopt;
@@ -267,7 +267,7 @@ VariableLookup BatchRunner::variableLookup()
             const SqlType t = sessionVariableType(key);
             if (t.isNull())
                 return std::nullopt;
-            return VariableInfo{t};
+            return VariableInfo{t, false, {}};
         }
         const auto it = m_vars.find(key);
         if (it == m_vars.end())
