@@ -229,10 +229,8 @@ const std::vector<Definition> &textFunctions()
              const std::string &s = a[0].asText();
              if (text::length(s) > 128)
                  return Value::null(c.result);
-             std::string q = a.size() > 1 ? a[1].asText() : "[";
-             if (q.empty())
-                 q = "[";
-             char open = q[0], close = q[0];
+             const char quote = a.size() > 1 && !a[1].asText().empty() ? a[1].asText()[0] : '[';
+             char open = quote, close = quote;
              if (open == '[' || open == ']') {
                  open = '[';
                  close = ']';

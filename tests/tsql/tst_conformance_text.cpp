@@ -188,6 +188,9 @@ void TestConformanceText::functions_data()
     QTest::newRow("substring left right") << "SELECT SUBSTRING('abcdef', 2, 3), LEFT('abcdef', 2), RIGHT('abcdef', 2), SUBSTRING('abc', 0, 2)"
                                           << "bcd|ab|ef|a";
     QTest::newRow("trims") << "SELECT '[' + LTRIM('  a ') + ']', '[' + RTRIM(' a  ') + ']'" << "[a ]|[ a]";
+    // learn.microsoft.com: QUOTENAME (Transact-SQL), examples.
+    QTest::newRow("quotename") << "SELECT QUOTENAME('abc[]def'), QUOTENAME('abc', ''''), QUOTENAME('a', '('), QUOTENAME('a', 'x')"
+                               << "[abc[]]def]|'abc'|(a)|NULL";
     QTest::newRow("plus null") << "SELECT 'a' + NULL, N'a' + 'b'" << "NULL|ab";
 }
 
