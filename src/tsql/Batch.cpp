@@ -21,7 +21,7 @@ bool bindingError(int number)
     case 207: case 209: case 4104: case 8120: case 8118: case 8119: case 8121: case 8127: case 145: case 104:
     case 108: case 205: case 116: case 130: case 144: case 147: case 4145: case 402: case 206: case 529: case 257:
     case 174: case 189: case 195: case 4121: case 137: case 141: case 1033: case 4108: case 4112: case 10753:
-    case 1008: case 8155: case 8156: case 8158: case 155: case 1023:
+    case 1008: case 408: case 8155: case 8156: case 8158: case 155: case 1023:
         return true;
     default:
         return false;
@@ -437,6 +437,10 @@ bool BatchRunner::step()
         case Instruction::Op::Run:
             m_e.checkCancel();
             run(*i.statement);
+            // @@ERROR tells of the statement before: one that ends well clears it (a result
+            // set's rows that fail later set it again). RAISERROR ... WITH SETERROR sets it.
+            if (i.statement->kind != Statement::Kind::Raiserror)
+                m_e.state().error = 0;
             break;
         case Instruction::Op::Jump:
             m_pc = static_cast<std::size_t>(i.target);
@@ -446,6 +450,7 @@ bool BatchRunner::step()
             m_e.startStatement();
             if (!test(*i.condition))
                 m_pc = static_cast<std::size_t>(i.target);
+            m_e.state().error = 0;
             break;
         case Instruction::Op::TryBegin:
             m_try.push_back(TryFrame{static_cast<std::size_t>(i.target)});
@@ -495,7 +500,9 @@ void BatchRunner::fail(const Error &e, int line)
     m_e.state().error = error.number();
     const err::Scope scope = err::scopeOf(error.number());
     const bool severe = error.severity() > 10;
-    const bool batchAbort = severe && (scope == err::Scope::Batch || m_e.state().xactAbort || error.severity() >= 20);
+    const bool xactAbort = m_e.state().xactAbort && !m_raising;
+    m_raising = false;
+    const bool batchAbort = severe && (scope == err::Scope::Batch || xactAbort || error.severity() >= 20);
     if (severe && !m_try.empty() && error.severity() < 20) {
         const TryFrame frame = m_try.back();
         m_try.pop_back();

@@ -116,6 +116,7 @@ private:
     std::vector<TryFrame> m_try;
     std::vector<Error> m_caught; // the errors the CATCH blocks being run are handling
     bool m_throwing = false;     // THROW ends the batch unless caught, leaving the transaction
+    bool m_raising = false;      // RAISERROR's error: XACT_ABORT does not make it end the batch
     std::optional<std::int64_t> m_identityBase;
     std::map<const ast::Statement *, std::string> m_deferred; // statements whose names resolve when they run
 };

@@ -381,6 +381,9 @@ Bound Compiler::arithmetic(const std::string &op, Bound a, Bound b, int line)
         const bool leftDate = ea.isDateTime();
         const SqlType &dateType = leftDate ? ea : eb;
         const SqlType &other = leftDate ? eb : ea;
+        // The newer types take no number at all: SQL Server cannot convert one to them.
+        if (!isDateTimeWithNumbers(dateType) && other.isNumeric())
+            throw err::make(206, ta.name(), tb.name()).atLine(line);
         if (!isDateTimeWithNumbers(dateType) || (!leftDate && op == "-"))
             throw err::make(402, ta.name(), tb.name(), operatorName(op)).atLine(line);
         if (other.isDateTime() || other.isText()) {
@@ -429,6 +432,17 @@ Bound Compiler::arithmetic(const std::string &op, Bound a, Bound b, int line)
         nb = na.isNumeric() ? na : SqlType{Base::Int};
     if (!na.isNumeric() || !nb.isNumeric())
         throw err::make(402, ta.name(), tb.name(), operatorName(op)).atLine(line);
+    // An integer constant meets a decimal as a numeric just wide enough for its digits, as SQL
+    // Server types constants in a query it does not parameterize: 1.0 / 3 is decimal(7,6).
+    const auto constantAsDecimal = [](const Bound &x, SqlType &t, const SqlType &other) {
+        if (!x.literal || x.literal->type != ast::Literal::Type::Number || !t.isInteger() || !other.isDecimal())
+            return;
+        const std::string &digits = x.literal->text;
+        const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size() - 1);
+        t = SqlType::decimal(static_cast<int>(digits.size() - first), 0);
+    };
+    constantAsDecimal(a, na, nb);
+    constantAsDecimal(b, nb, na);
     num::Op o = op == "+" ? num::Op::Add : op == "-" ? num::Op::Subtract : op == "*" ? num::Op::Multiply
                 : op == "/" ? num::Op::Divide : num::Op::Modulo;
     try {
@@ -694,6 +708,15 @@ Bound Compiler::cast(const Cast &c)
         to.base != Base::Image)
         to.length = 30;
     int style = dt::DefaultStyle;
+    if (c.style && c.style->kind == Expr::Kind::Literal && c.style->as<Literal>().type == Literal::Type::Null) {
+        // A NULL style gives NULL, whatever the value.
+        Bound r;
+        combine(r, v);
+        r.type = to;
+        r.sql = "NULL";
+        r.literal = nullptr;
+        return r;
+    }
     if (c.style) {
         if (c.style->kind != Expr::Kind::Literal || c.style->as<Literal>().type != Literal::Type::Number)
             throw err::make(102, ",").atLine(c.line);

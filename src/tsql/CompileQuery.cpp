@@ -221,6 +221,17 @@ static bool names(const Query &q, const std::string &name)
     return namesBody(*q.body, name);
 }
 
+// A string constant in ORDER BY that spells a select-list alias: that column's index.
+static int aliasInQuotes(const Expr &e, const Compiler::Compiled &out)
+{
+    if (e.kind != Expr::Kind::Literal || e.as<Literal>().type != Literal::Type::String)
+        return -1;
+    for (std::size_t k = 0; k < out.columns.size(); ++k)
+        if (iequals(out.columns[k].name, e.as<Literal>().text))
+            return static_cast<int>(k);
+    return -1;
+}
+
 class QueryCompiler {
 public:
     explicit QueryCompiler(Compiler &c) : m_c(c) {}
@@ -516,18 +527,26 @@ public:
     {
         auto item = [&](std::size_t k) { return expand ? "(" + out.items[k].sql + ")" : "c" + std::to_string(k); };
         std::string sql;
+        int position = 0;
         for (const OrderItem &o : order) {
+            ++position;
             std::string term;
             bool text = false;
-            if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
+            if (const int k = aliasInQuotes(*o.expr, out); k >= 0) {
+                // 'Total Salary' names the column whose alias is written that way.
+                term = "c" + std::to_string(k);
+                text = out.columns[static_cast<std::size_t>(k)].type.isText();
+            } else if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
                 const std::string &t = o.expr->as<Literal>().text;
                 const long k = t.find_first_not_of("0123456789") == std::string::npos && t.size() < 9 ? std::stol(t) : -1;
                 if (k < 1 || k > static_cast<long>(out.columns.size()))
                     throw err::make(108, t).atLine(o.expr->line);
                 term = item(static_cast<std::size_t>(k - 1));
                 text = out.columns[static_cast<std::size_t>(k - 1)].type.isText();
-            } else if (o.expr->kind == Expr::Kind::Literal || o.expr->kind == Expr::Kind::Variable) {
-                throw err::make(1008).atLine(o.expr->line);
+            } else if (o.expr->kind == Expr::Kind::Literal) {
+                throw err::make(408, std::to_string(position)).atLine(o.expr->line);
+            } else if (o.expr->kind == Expr::Kind::Variable) {
+                throw err::make(1008, std::to_string(position)).atLine(o.expr->line);
             } else if (o.expr->kind == Expr::Kind::Column && o.expr->as<ast::Column>().parts.size() == 1) {
                 const std::string &name = o.expr->as<ast::Column>().parts[0];
                 int found = -1;
@@ -691,8 +710,9 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
             // expressions, and nothing else.
             std::string order;
             for (const OrderItem &o : q.orderBy) {
-                int index = -1;
-                if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
+                int index = aliasInQuotes(*o.expr, out);
+                if (index >= 0) {
+                } else if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
                     index = std::atoi(o.expr->as<Literal>().text.c_str()) - 1;
                     if (index < 0 || index >= static_cast<int>(out.columns.size()))
                         throw err::make(108, o.expr->as<Literal>().text).atLine(o.expr->line);

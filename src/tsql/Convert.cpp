@@ -155,6 +155,105 @@ Value toTextType(const Value &v, const SqlType &to, int style)
     return Value::null(to);
 }
 
+// Numbers as SQL Server lays them out in binary: integers, money (a count of ten-thousandths)
+// and IEEE floats big-endian; a decimal as its precision, its scale, a sign byte (1 for
+// positive) and its digits as a little-endian integer of 4, 8, 12 or 16 bytes.
+std::string bigEndian(std::uint64_t n, int size)
+{
+    std::string bytes;
+    for (int i = size - 1; i >= 0; --i)
+        bytes += static_cast<char>((n >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+std::uint64_t fromBigEndian(const std::string &b, std::size_t size)
+{
+    std::uint64_t n = 0;
+    for (std::size_t i = b.size() > size ? b.size() - size : 0; i < b.size(); ++i)
+        n = (n << 8) | static_cast<unsigned char>(b[i]);
+    return n;
+}
+
+int decimalBytes(int precision)
+{
+    return precision <= 9 ? 4 : precision <= 19 ? 8 : precision <= 28 ? 12 : 16;
+}
+
+std::string numberBytes(const Value &v)
+{
+    const SqlType &t = v.sqlType();
+    if (v.type() == Value::Type::Float) {
+        if (t.base == Base::Real) {
+            const float f = static_cast<float>(v.asFloat());
+            std::uint32_t n = 0;
+            std::memcpy(&n, &f, sizeof n);
+            return bigEndian(n, 4);
+        }
+        const double d = v.asFloat();
+        std::uint64_t n = 0;
+        std::memcpy(&n, &d, sizeof n);
+        return bigEndian(n, 8);
+    }
+    const Decimal &d = v.asDecimal();
+    if (t.isMoney())
+        return bigEndian(static_cast<std::uint64_t>(static_cast<std::int64_t>(d.unscaled)), t.base == Base::Money ? 8 : 4);
+    const Decimal exact = t.isDecimal() ? num::toDecimal(d, t) : d;
+    const int precision = t.isDecimal() ? t.precision : d.precision;
+    std::string bytes;
+    bytes += static_cast<char>(precision);
+    bytes += static_cast<char>(exact.scale);
+    bytes += static_cast<char>(exact.unscaled >= 0 ? 1 : 0);
+    auto magnitude = static_cast<unsigned __int128>(exact.unscaled >= 0 ? exact.unscaled : -exact.unscaled);
+    for (int i = 0; i < decimalBytes(precision); ++i, magnitude >>= 8)
+        bytes += static_cast<char>(magnitude & 0xff);
+    return bytes;
+}
+
+// The number a binary value holds for an exact or approximate type, read back as numberBytes
+// wrote it; 8114 when the bytes cannot be one.
+Value bytesNumber(const std::string &b, const SqlType &from, const SqlType &to)
+{
+    if (to.isApproximate()) {
+        if (to.base == Base::Real && b.size() >= 4) {
+            const auto n = static_cast<std::uint32_t>(fromBigEndian(b, 4));
+            float f = 0;
+            std::memcpy(&f, &n, sizeof f);
+            return Value::real(f, to);
+        }
+        if (b.size() >= 8) {
+            const std::uint64_t n = fromBigEndian(b, 8);
+            double d = 0;
+            std::memcpy(&d, &n, sizeof d);
+            return num::convert(Value::real(d), to);
+        }
+    } else if (to.isMoney()) {
+        const std::size_t size = to.base == Base::Money ? 8 : 4;
+        std::int64_t n = static_cast<std::int64_t>(fromBigEndian(b, size));
+        if (size == 4 && (n >> 31) & 1)
+            n -= std::int64_t{1} << 32;
+        Decimal d;
+        d.unscaled = n;
+        d.precision = 19;
+        d.scale = 4;
+        return Value::decimal(d, to);
+    } else if (b.size() >= 3) {
+        Decimal d;
+        d.precision = static_cast<unsigned char>(b[0]);
+        d.scale = static_cast<unsigned char>(b[1]);
+        if (d.precision >= 1 && d.precision <= 38 && d.scale <= d.precision &&
+            b.size() == 3 + static_cast<std::size_t>(decimalBytes(d.precision))) {
+            unsigned __int128 magnitude = 0;
+            for (std::size_t i = b.size(); i-- > 3;)
+                magnitude = (magnitude << 8) | static_cast<unsigned char>(b[i]);
+            d.unscaled = static_cast<Int128>(magnitude);
+            if (b[2] == 0)
+                d.unscaled = -d.unscaled;
+            return Value::decimal(num::toDecimal(d, to), to);
+        }
+    }
+    throw err::make(8114, from.name(), to.isDecimal() ? "numeric" : to.name());
+}
+
 Value toBinaryType(const Value &v, const SqlType &to, int style)
 {
     std::string bytes;
@@ -168,13 +267,13 @@ Value toBinaryType(const Value &v, const SqlType &to, int style)
     case Value::Type::Binary:
         bytes = v.asText();
         break;
-    case Value::Type::Integer: {
-        const int size = v.sqlType().storageBytes();
-        auto n = static_cast<std::uint64_t>(v.asInteger());
-        for (int i = size - 1; i >= 0; --i)
-            bytes += static_cast<char>((n >> (8 * i)) & 0xff);
+    case Value::Type::Integer:
+        bytes = bigEndian(static_cast<std::uint64_t>(v.asInteger()), v.sqlType().storageBytes());
         break;
-    }
+    case Value::Type::Decimal:
+    case Value::Type::Float:
+        bytes = numberBytes(v);
+        break;
     default:
         throw err::make(529, v.sqlType().name(), to.name());
     }
@@ -247,14 +346,11 @@ Value toNumberType(const Value &v, const SqlType &to, const dt::Settings &)
         return Value::decimal(num::toDecimal(days, to), to);
     }
     case Value::Type::Binary: {
-        std::uint64_t n = 0;
         const std::string &b = v.asText();
-        const std::size_t size = static_cast<std::size_t>(std::max(1, to.storageBytes()));
-        const std::size_t start = b.size() > size ? b.size() - size : 0;
-        for (std::size_t i = start; i < b.size(); ++i)
-            n = (n << 8) | static_cast<unsigned char>(b[i]);
         if (!to.isInteger())
-            throw err::make(529, from.name(), to.name());
+            return bytesNumber(b, from, to);
+        const std::size_t size = static_cast<std::size_t>(std::max(1, to.storageBytes()));
+        const std::uint64_t n = fromBigEndian(b, size);
         std::int64_t s = static_cast<std::int64_t>(n);
         if (size < 8 && (n >> (8 * size - 1)) & 1)
             s -= static_cast<std::int64_t>(1) << (8 * size); // the bytes are the value's two's complement

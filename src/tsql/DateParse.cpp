@@ -2,7 +2,7 @@
 //
 // datetime and smalldatetime keep SQL Server's older reader: a numeric date whose year comes
 // first takes its month and day in the order DATEFORMAT gives them ('2004-05-23' is the 5th of
-// month 23 under dmy), an impossible date is out of range (242/296) rather than no date, and at
+// month 23 under dmy), an impossible date is out of range (242) rather than no date, and at
 // most three fractional digits are read. date, time, datetime2 and datetimeoffset share the newer
 // reader: a four-digit year first is always year-month-day, an impossible date is no date (241),
 // seven fractional digits, an offset is read (and dropped by the types without one).
@@ -474,8 +474,6 @@ DateTime parse(std::string_view text, const SqlType &t, int style, const Setting
     case Failure::Syntax: throw err::make(t.base == Base::SmallDateTime ? 295 : 241);
     case Failure::Range: break;
     }
-    if (t.base == Base::SmallDateTime)
-        throw err::make(296);
     if (!isLegacy(t) && (impossible || p.hijri))
         throw err::make(241);
     throw err::make(242, textType.name(), t.name());

@@ -81,6 +81,7 @@ constexpr Message messages[] = {
     {296, 16, 3, "The conversion of char data type to smalldatetime data type resulted in an out-of-range value.", Scope::Batch},
     {402, 16, 1, "The data types %s and %s are incompatible in the %s operator.", Scope::Compile},
     {403, 16, 1, "Invalid operator for data type. Operator equals %s, type equals %s.", Scope::Compile},
+    {408, 16, 1, "A constant expression was encountered in the ORDER BY list, position %s.", Scope::Compile},
     {447, 16, 1, "Expression type %s is invalid for COLLATE clause.", Scope::Compile},
     {448, 16, 1, "Invalid collation '%s'.", Scope::Compile},
     {506, 16, 1, "The invalid escape character \"%s\" was specified in a LIKE predicate."},

@@ -232,9 +232,8 @@ const std::vector<Definition> &textFunctions()
              const std::string &s = a[0].asText();
              if (text::length(s) > 128)
                  return Value::null(c.result);
-             const bool given = a.size() > 1 && !a[1].asText().empty();
-             char open = given ? a[1].asText()[0] : '[';
-             char close = open;
+             const char quote = a.size() > 1 && !a[1].asText().empty() ? a[1].asText()[0] : '[';
+             char open = quote, close = quote;
              if (open == '[' || open == ']') {
                  open = '[';
                  close = ']';

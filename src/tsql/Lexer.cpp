@@ -199,11 +199,13 @@ private:
             t.text = std::string(m_s.substr(start + 2, m_i - start - 2));
             return t;
         }
+        // A money constant may carry its sign after the currency sign: $-123.45.
+        const std::size_t moneySign = c == '$' && (at(m_i + 1) == '-' || at(m_i + 1) == '+') ? 1 : 0;
         if (std::isdigit(c) || (c == '.' && std::isdigit(static_cast<unsigned char>(at(m_i + 1)))) ||
-            (c == '$' && (std::isdigit(static_cast<unsigned char>(at(m_i + 1))) || at(m_i + 1) == '.'))) {
+            (c == '$' && (std::isdigit(static_cast<unsigned char>(at(m_i + 1 + moneySign))) || at(m_i + 1 + moneySign) == '.'))) {
             const bool money = c == '$';
             if (money)
-                ++m_i;
+                m_i += 1 + moneySign;
             digits();
             if (at(m_i) == '.') {
                 ++m_i;

@@ -266,8 +266,9 @@ SqlType Parser::typeSpec()
             fail();
         }
         expectSymbol(")");
-    } else if (type.base == Base::Char || type.base == Base::VarChar || type.base == Base::NChar ||
-               type.base == Base::NVarChar || type.base == Base::Binary || type.base == Base::VarBinary) {
+    } else if ((type.base == Base::Char || type.base == Base::VarChar || type.base == Base::NChar ||
+                type.base == Base::NVarChar || type.base == Base::Binary || type.base == Base::VarBinary) &&
+               !iequals(written, "sysname")) {
         // Without a length a declared type is one long; CAST and CONVERT make it 30 (the caller).
         type.length = 0;
     }

@@ -463,6 +463,17 @@ ExprPtr Parser::primary()
     case Token::Kind::Symbol:
         if (t.isSymbol("("))
             return parenthesized();
+        if (t.isSymbol("{") && (peek().isWord("ts") || peek().isWord("d"))) {
+            // ODBC's escapes { ts '...' } and { d '...' } are datetime values.
+            auto c = node<Cast>(advance().line);
+            advance();
+            if (current().kind != Token::Kind::String)
+                fail();
+            c->value = literal();
+            c->type = SqlType{Base::DateTime};
+            expectSymbol("}");
+            return c;
+        }
         fail();
     case Token::Kind::QuotedName:
         return columnOrFunction();

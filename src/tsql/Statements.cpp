@@ -495,6 +495,7 @@ void BatchRunner::raiserror(const Raiserror &s)
         queueMessage(std::move(m));
         return;
     }
+    m_raising = true;
     throw e;
 }
 

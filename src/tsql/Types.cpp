@@ -252,8 +252,6 @@ SqlType parseDeclared(std::string_view declared)
     while (!name.empty() && name.back() == ' ')
         name.remove_suffix(1);
     t.base = baseFromName(name).value_or(Base::Null);
-    if (iequals(name, "sysname"))
-        t.length = 128;
     int a = 0, b = 0, n = 0;
     if (paren != std::string_view::npos) {
         const std::string rest(declared.substr(paren + 1));
@@ -278,6 +276,9 @@ SqlType parseDeclared(std::string_view declared)
     default:
         break;
     }
+    // sysname is nvarchar(128), whatever follows its name.
+    if (iequals(name, "sysname"))
+        t.length = 128;
     return t;
 }
 

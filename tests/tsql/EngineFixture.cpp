@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <cstdlib>
 
 EngineFixture::EngineFixture()
 {
@@ -18,22 +19,67 @@ void EngineFixture::reopen(const QString &database)
     m_session = tsql::Session::open(m_dir.path().toStdString(), database.toStdString());
 }
 
+// A float as SQL Server's tools show it: 15 significant digits for float, 7 for real, an
+// exponent as "1E+20".
+static QString floatText(double v, const tsql::SqlType &t)
+{
+    const int digits = t.base == tsql::Base::Real ? 7 : 15;
+    QString s = QString::number(v, 'g', digits);
+    const qsizetype e = s.indexOf(QLatin1Char('e'));
+    if (e < 0)
+        return s;
+    QString exponent = s.mid(e + 2);
+    while (exponent.size() > 1 && exponent.startsWith(QLatin1Char('0')))
+        exponent.remove(0, 1);
+    return s.left(e) + QLatin1String("E") + s.at(e + 1) + exponent;
+}
+
+// Date-time values in the type's own shape: date alone, smalldatetime without seconds'
+// fractions, datetime with milliseconds, time/datetime2/datetimeoffset with their scale.
+static QString dateTimeText(const tsql::DateTime &d, const tsql::SqlType &t)
+{
+    char date[16], clock[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", d.year, d.month, d.day);
+    std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", d.hour, d.minute, d.second);
+    const auto fraction = [&](int digits) {
+        if (digits <= 0)
+            return QString();
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%07lld", static_cast<long long>(d.ticks()));
+        return QLatin1Char('.') + QString::fromLatin1(buf).left(digits);
+    };
+    switch (t.base) {
+    case tsql::Base::Date:
+        return QString::fromLatin1(date);
+    case tsql::Base::Time:
+        return QString::fromLatin1(clock) + fraction(t.scale);
+    case tsql::Base::SmallDateTime:
+        return QString::fromLatin1(date) + QLatin1Char(' ') + QString::fromLatin1(clock);
+    case tsql::Base::DateTime2:
+        return QString::fromLatin1(date) + QLatin1Char(' ') + QString::fromLatin1(clock) + fraction(t.scale);
+    case tsql::Base::DateTimeOffset: {
+        const int m = std::abs(d.offsetMinutes);
+        return QString::fromLatin1(date) + QLatin1Char(' ') + QString::fromLatin1(clock) + fraction(t.scale) +
+               QStringLiteral(" %1%2:%3")
+                   .arg(d.offsetMinutes < 0 ? '-' : '+')
+                   .arg(m / 60, 2, 10, QLatin1Char('0'))
+                   .arg(m % 60, 2, 10, QLatin1Char('0'));
+    }
+    default:
+        return QString::fromLatin1(date) + QLatin1Char(' ') + QString::fromLatin1(clock) + fraction(3);
+    }
+}
+
 static QString valueText(const tsql::Value &v)
 {
     switch (v.type()) {
     case tsql::Value::Type::Null: return QStringLiteral("NULL");
     case tsql::Value::Type::Integer: return QString::number(v.asInteger());
-    case tsql::Value::Type::Float: return QString::number(v.asFloat());
+    case tsql::Value::Type::Float: return floatText(v.asFloat(), v.sqlType());
     case tsql::Value::Type::Text: return QString::fromStdString(v.asText());
     case tsql::Value::Type::Decimal: return QString::fromStdString(v.asDecimal().toString());
     case tsql::Value::Type::Binary: return QStringLiteral("0x") + QString::fromLatin1(QByteArray::fromStdString(v.asText()).toHex().toUpper());
-    case tsql::Value::Type::DateTime: {
-        const auto &d = v.asDateTime();
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", d.year, d.month, d.day, d.hour,
-                      d.minute, d.second, d.millisecond);
-        return QString::fromLatin1(buf);
-    }
+    case tsql::Value::Type::DateTime: return dateTimeText(v.asDateTime(), v.sqlType());
     }
     return {};
 }
@@ -50,6 +96,14 @@ QString EngineFixture::render(tsql::Result &r)
         lines << cells.join('|');
     }
     return lines.join('\n');
+}
+
+QString EngineFixture::asExpected(const QString &actual, const QString &expected)
+{
+    if (expected.startsWith(QLatin1String("Msg ")) && !expected.contains(QLatin1Char(':')) &&
+        actual.startsWith(QLatin1String("Msg ")))
+        return actual.section(QLatin1Char(':'), 0, 0);
+    return actual;
 }
 
 QString EngineFixture::batch(const QString &text)
@@ -79,11 +133,31 @@ QString EngineFixture::batch(const QString &text)
     return out.join('\n');
 }
 
+QString EngineFixture::batchValues(const QString &text)
+{
+    QStringList lines = batch(text).split('\n');
+    lines.removeIf([](const QString &l) { return l.startsWith(QLatin1Char('(')) && l.endsWith(QLatin1String(" rows)")); });
+    return lines.join('\n');
+}
+
 QString EngineFixture::run(const QString &sql)
 {
     try {
         auto r = m_session->execute(sql.toStdString());
         return render(*r);
+    } catch (const tsql::Error &e) {
+        return QStringLiteral("Msg %1: %2").arg(e.number()).arg(QString::fromStdString(e.what()));
+    }
+}
+
+QString EngineFixture::types(const QString &sql)
+{
+    try {
+        auto r = m_session->execute(sql.toStdString());
+        QStringList names;
+        for (const tsql::ColumnInfo &c : r->columns())
+            names << QString::fromStdString(c.typeName());
+        return names.join('|');
     } catch (const tsql::Error &e) {
         return QStringLiteral("Msg %1: %2").arg(e.number()).arg(QString::fromStdString(e.what()));
     }

@@ -108,23 +108,24 @@ void TestDateTime::rounding()
 }
 
 // The "Date range" and "Time range" rows of the datetime, smalldatetime, date and
-// datetimeoffset pages; "Msg 242" (heelpbook.net) and "Msg 296" (sql-server-helper.com).
+// datetimeoffset pages; "Msg 242" (heelpbook.net), which current versions raise for smalldatetime
+// too (sql-server-helper.com's "Msg 296" is the older wording).
 void TestDateTime::ranges_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("declared");
     QTest::addColumn<QString>("result");
     const QString over242 = "Msg 242: The conversion of a varchar data type to a datetime data type resulted in an out-of-range value.";
-    const QString over296 = "Msg 296: The conversion of char data type to smalldatetime data type resulted in an out-of-range value.";
+    const QString over242Small = "Msg 242: The conversion of a varchar data type to a smalldatetime data type resulted in an out-of-range value.";
     QTest::newRow("datetime first") << "1753-01-01" << "datetime" << "1753-01-01 00:00:00.000";
     QTest::newRow("datetime before") << "17521231" << "datetime" << over242;
     QTest::newRow("datetime last") << "9999-12-31 23:59:59.997" << "datetime" << "9999-12-31 23:59:59.997";
     QTest::newRow("datetime rounds past") << "9999-12-31 23:59:59.999" << "datetime" << over242;
     QTest::newRow("smalldatetime first") << "1900-01-01" << "smalldatetime" << "1900-01-01 00:00:00";
-    QTest::newRow("smalldatetime before") << "01/01/1899" << "smalldatetime" << over296;
+    QTest::newRow("smalldatetime before") << "01/01/1899" << "smalldatetime" << over242Small;
     QTest::newRow("smalldatetime last") << "2079-06-06 23:59" << "smalldatetime" << "2079-06-06 23:59:00";
-    QTest::newRow("smalldatetime after") << "2079-06-07" << "smalldatetime" << over296;
-    QTest::newRow("smalldatetime rounds past") << "2079-06-06 23:59:30" << "smalldatetime" << over296;
+    QTest::newRow("smalldatetime after") << "2079-06-07" << "smalldatetime" << over242Small;
+    QTest::newRow("smalldatetime rounds past") << "2079-06-06 23:59:30" << "smalldatetime" << over242Small;
     QTest::newRow("date first") << "0001-01-01" << "date" << "0001-01-01";
     QTest::newRow("date last") << "9999-12-31" << "date" << "9999-12-31";
     QTest::newRow("time last") << "23:59:59.9999999" << "time" << "23:59:59.9999999";
@@ -239,7 +240,7 @@ void TestDateTime::textForms()
     QCOMPARE(parsed(text, declared), held);
 }
 
-// Text that is no date. "Msg 296" and "Msg 295" (sql-server-helper.com); the time page (24 is no
+// Text that is no date. "Msg 242" for an impossible smalldatetime and "Msg 295" (sql-server-helper.com); the time page (24 is no
 // hour, AM after 13, PM after 0, more than three fractional digits for datetime); SET DATEFORMAT's
 // example (an impossible month is Msg 241 for the newer types); the datetimeoffset page (offsets
 // from -14:00 to +14:00; DATE + TIMEZONE is not allowed).
@@ -254,7 +255,7 @@ void TestDateTime::notDates_data()
         QTest::newRow(qPrintable(QString("datetime2 %1").arg(s))) << s << "datetime2" << 241;
     }
     for (const char *s : {"02/29/2006", "06/31/2006", "13/31/2006"})
-        QTest::newRow(s) << s << "smalldatetime" << 296;
+        QTest::newRow(s) << s << "smalldatetime" << 242;
     for (const char *s : {"2011 01 01", "2011 Febraury 01", "01 01 2011", "25 de Diciembre 2011"})
         QTest::newRow(s) << s << "smalldatetime" << 295;
     QTest::newRow("words") << "no date" << "datetime" << 241;

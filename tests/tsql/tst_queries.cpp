@@ -201,7 +201,7 @@ void TestQueries::programStatements_data()
     };
     auto registrations = [](const QString &hosp, const QString &date) {
         QString sql;
-        for (const QString t : {QStringLiteral("tbPatient"), QStringLiteral("tbOutPatient")}) {
+        for (const QString &t : {QStringLiteral("tbPatient"), QStringLiteral("tbOutPatient")}) {
             if (!sql.isEmpty())
                 sql += " union all ";
             sql += "SELECT top 120 " + t + ".HospNum,IDNum,LastName + ', ' + FirstName  + ' ' +  MiddleName as PatientName,admdate, " +

@@ -8,10 +8,41 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <cstdlib>
+
 namespace platform {
 
 namespace {
 
+
+// time, datetime2 and datetimeoffset hold tenths of microseconds that QTime and QDateTime
+// cannot: they go out as SQL Server's text of them, with the type's own number of places.
+QString preciseDateTimeText(const tsql::DateTime &d, const tsql::SqlType &t)
+{
+    QString fraction;
+    if (t.scale > 0)
+        fraction = QLatin1Char('.') + QStringLiteral("%1").arg(d.ticks(), 7, 10, QLatin1Char('0')).left(t.scale);
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(d.hour, 2, 10, QLatin1Char('0'))
+                              .arg(d.minute, 2, 10, QLatin1Char('0'))
+                              .arg(d.second, 2, 10, QLatin1Char('0')) +
+                          fraction;
+    if (t.base == tsql::Base::Time)
+        return clock;
+    QString text = QStringLiteral("%1-%2-%3 ")
+                       .arg(d.year, 4, 10, QLatin1Char('0'))
+                       .arg(d.month, 2, 10, QLatin1Char('0'))
+                       .arg(d.day, 2, 10, QLatin1Char('0')) +
+                   clock;
+    if (t.base == tsql::Base::DateTimeOffset) {
+        const int m = std::abs(d.offsetMinutes);
+        text += QStringLiteral(" %1%2:%3")
+                    .arg(d.offsetMinutes < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                    .arg(m / 60, 2, 10, QLatin1Char('0'))
+                    .arg(m % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
+}
 
 QVariant toVariant(const tsql::Value &v)
 {
@@ -33,11 +64,9 @@ QVariant toVariant(const tsql::Value &v)
         const tsql::DateTime &d = v.asDateTime();
         if (v.sqlType().base == tsql::Base::Date)
             return QDate(d.year, d.month, d.day);
-        if (v.sqlType().base == tsql::Base::Time)
-            return QTime(d.hour, d.minute, d.second, d.millisecond);
-        if (v.sqlType().base == tsql::Base::DateTimeOffset)
-            return QDateTime(QDate(d.year, d.month, d.day), QTime(d.hour, d.minute, d.second, d.millisecond),
-                             Qt::OffsetFromUTC, d.offsetMinutes * 60);
+        if (v.sqlType().base == tsql::Base::Time || v.sqlType().base == tsql::Base::DateTime2 ||
+            v.sqlType().base == tsql::Base::DateTimeOffset)
+            return preciseDateTimeText(d, v.sqlType());
         // Local time, as stored: the server's datetime carries no zone and none is applied.
         return QDateTime(QDate(d.year, d.month, d.day),
                          QTime(d.hour, d.minute, d.second, d.millisecond), Qt::LocalTime);
