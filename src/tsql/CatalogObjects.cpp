@@ -28,13 +28,6 @@ std::map<std::string, Row> constraintRows(Catalog &c, const std::string &db)
     return rows;
 }
 
-std::string joined(const std::vector<std::string> &parts, const char *separator)
-{
-    std::string out;
-    for (const auto &p : parts)
-        out += (out.empty() ? "" : separator) + p;
-    return out;
-}
 
 } // namespace
 
@@ -81,14 +74,13 @@ std::vector<Object> objects(Catalog &c, const std::string &database)
             continue;
 
         // The constraints of the table, each an object of its own with the table as parent.
-        auto add = [&](const std::string &name, const char *type, const char *desc, bool systemNamed) -> Object & {
+        auto add = [&](const std::string &name, const char *type, const char *desc) -> Object & {
             Object k;
             k.name = name;
             k.parentId = t->objectId;
             k.type = type;
             k.typeDesc = desc;
             k.table = t;
-            k.systemNamed = systemNamed;
             if (auto it = rows.find(lower(name)); it != rows.end()) {
                 k.id = it->second.id;
                 k.created = it->second.created;
@@ -104,31 +96,22 @@ std::vector<Object> objects(Catalog &c, const std::string &database)
         for (const Index &ix : t->indexes) {
             if (!ix.constraint)
                 continue;
-            std::vector<std::string> cols;
-            for (const auto &[col, desc] : ix.columns)
-                cols.push_back(col);
-            const std::string automatic = ix.primaryKey ? "PK_" + t->name : "UQ_" + t->name + "_" + joined(cols, "_");
-            add(ix.name, ix.primaryKey ? "PK" : "UQ", ix.primaryKey ? "PRIMARY_KEY_CONSTRAINT" : "UNIQUE_CONSTRAINT",
-                iequals(ix.name, automatic))
-                .index = &ix;
+            add(ix.name, ix.primaryKey ? "PK" : "UQ", ix.primaryKey ? "PRIMARY_KEY_CONSTRAINT" : "UNIQUE_CONSTRAINT").index = &ix;
         }
         for (const Check &ck : t->checks) {
-            Object &k = add(ck.name, "C ", "CHECK_CONSTRAINT", ck.name.rfind("CK_" + t->name + "_", 0) == 0);
+            Object &k = add(ck.name, "C ", "CHECK_CONSTRAINT");
             k.check = &ck;
             // A check written with its column belongs to that column; one written at table level to none.
             if (auto it = rows.find(lower(ck.name)); it != rows.end() && !it->second.column.empty())
                 k.column = t->find(it->second.column);
         }
         for (const ForeignKey &fk : t->foreignKeys)
-            add(fk.name, "F ", "FOREIGN_KEY_CONSTRAINT", iequals(fk.name, "FK_" + t->name + "_" + fk.refTable))
-                .foreignKey = &fk;
+            add(fk.name, "F ", "FOREIGN_KEY_CONSTRAINT").foreignKey = &fk;
         for (std::size_t i = 0; i < t->columns.size(); ++i) {
             const Column &col = t->columns[i];
             if (col.defaultText.empty())
                 continue;
-            const std::string automatic = "DF_" + t->name + "_" + col.name;
-            add(col.defaultName.empty() ? automatic : col.defaultName, "D ", "DEFAULT_CONSTRAINT",
-                col.defaultName.empty() || iequals(col.defaultName, automatic))
+            add(col.defaultName.empty() ? "DF_" + t->name + "_" + col.name : col.defaultName, "D ", "DEFAULT_CONSTRAINT")
                 .column = static_cast<int>(i);
         }
     }

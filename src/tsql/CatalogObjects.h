@@ -23,7 +23,6 @@ struct Object {
     const Check *check = nullptr;           // C
     const ForeignKey *foreignKey = nullptr; // F
     int column = -1;             // D and column-level C: the column's position in the table
-    bool systemNamed = false;    // the name is the one the engine makes up when none is given
 
     bool isTable() const { return type == "U "; }
     bool isView() const { return type == "V "; }

@@ -106,9 +106,10 @@ public:
                 bool row = false;
                 try {
                     row = s.step();
-                } catch (const Error &e) {
-                    // SQLite stops its check at a page it cannot read: that page is one more error.
-                    unattributed(e.what(), 0, false);
+                } catch (const Error &) {
+                    // SQLite stops its check at damage it cannot read past; what it found so far
+                    // stands, and the report says the check did not finish.
+                    m_stopped = true;
                     break;
                 }
                 if (!row)
@@ -171,6 +172,8 @@ public:
             allocation += t.allocationErrors;
             consistency += static_cast<int>(t.errors.size()) - t.allocationErrors;
         }
+        if (m_stopped)
+            sysproc::report(m_b, err::make(8921));
         if (summary)
             info(err::make(8989, {m_command, std::to_string(allocation), std::to_string(consistency), m_db}),
                  allocation + consistency > 0);
@@ -273,6 +276,11 @@ private:
     // One line of SQLite's report as the SQL Server message closest to it.
     void finding(const std::string &line)
     {
+        // SQLite's last word when damage stopped its check before the end.
+        if (line == sqlite3_errstr(SQLITE_CORRUPT)) {
+            m_stopped = true;
+            return;
+        }
         const bool allocation = line.find("never used") != std::string::npos ||
                                 line.find("2nd reference to page") != std::string::npos ||
                                 line.find("reelist") != std::string::npos;
@@ -333,6 +341,7 @@ private:
     int m_looseAllocation = 0;
     std::map<std::int64_t, std::string> m_pageOwner;
     std::optional<Error> m_terminated;
+    bool m_stopped = false;
 };
 
 Options options(const Dbcc &s)

@@ -314,12 +314,13 @@ void spHelp(BatchRunner &b, const std::vector<Value> &values, const std::vector<
         objectSummary(b, t->name, t->kind == Table::Kind::View ? "view" : "user table", t->created);
         columns(b, *t);
         identity(b, *t);
-        if (t->kind == Table::Kind::View)
-            return;
-        ResultBuilder fg;
-        fg.add("Data_located_on_filegroup", kName);
-        fg.row({nameValue("PRIMARY")});
-        fg.queue(b);
+        // A view's data lies in its tables, so it has no filegroup of its own; the rest is the same.
+        if (t->kind != Table::Kind::View) {
+            ResultBuilder fg;
+            fg.add("Data_located_on_filegroup", kName);
+            fg.row({nameValue("PRIMARY")});
+            fg.queue(b);
+        }
         indexes(b, *t);
         const std::vector<sysview::Object> all = sysview::objects(e.catalog(), t->database);
         constraints(b, *t, all);
@@ -335,10 +336,11 @@ void spHelp(BatchRunner &b, const std::vector<Value> &values, const std::vector<
                 return;
             }
     }
-    if (auto base = baseFromName(*name)) {
-        typeHelp(b, parseDeclared(*name));
-        return;
-    }
+    for (const auto &[typeName, type] : sysview::builtinTypes())
+        if (iequals(typeName, *name)) {
+            typeHelp(b, type);
+            return;
+        }
     throw err::make(15009, *name, e.currentDatabase());
 }
 

@@ -32,6 +32,13 @@ bool matches(const std::string &value, const std::optional<std::string> &pattern
     return usePattern ? text::like(value, *pattern) : iequals(value, *pattern);
 }
 
+// The catalogue procedures answer for the current database only; naming another is an error.
+void currentOnly(const Engine &e, const std::optional<std::string> &qualifier)
+{
+    if (qualifier && !iequals(*qualifier, e.currentDatabase()))
+        throw err::make(15250);
+}
+
 // Fixed-length text as SQL Server hands it out: blank-padded to its length.
 Value fixed(const std::string &s, const SqlType &t)
 {
@@ -80,7 +87,8 @@ void spTables(BatchRunner &b, const std::vector<Value> &values, const std::vecto
         std::string owner, name, type;
     };
     std::vector<Row> rows;
-    if (!db.empty() && matches(db, a.text(2), false)) {
+    currentOnly(e, a.text(2));
+    if (!db.empty()) {
         for (const std::string &n : e.catalog().objectNames(db)) {
             TablePtr t = e.catalog().load(db, n);
             rows.push_back({"dbo", n, t && t->kind == Table::Kind::View ? "VIEW" : "TABLE"});
@@ -122,7 +130,8 @@ void spColumns(BatchRunner &b, const std::vector<Value> &values, const std::vect
              {"CHAR_OCTET_LENGTH", kInt}, {"ORDINAL_POSITION", kInt}, {"IS_NULLABLE", SqlType::varchar(254)},
              {"SS_DATA_TYPE", SqlType{Base::TinyInt}}})
         r.add(n, t);
-    if (!db.empty() && matches(db, a.text(2), false) && matches("dbo", a.text(1))) {
+    currentOnly(e, a.text(2));
+    if (!db.empty() && matches("dbo", a.text(1))) {
         for (const std::string &n : e.catalog().objectNames(db)) {
             if (!text::like(n, pattern))
                 continue;

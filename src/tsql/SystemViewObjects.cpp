@@ -10,6 +10,9 @@ namespace {
 
 const SqlType kChar2{Base::Char, 2};
 
+// is_system_named is 0 throughout: the engine names an unnamed constraint after its table
+// (PK_tbMaster), a name a script may write back as it stands, unlike SQL Server's generated ones.
+
 // The columns a view over sys.objects starts with.
 std::vector<Value> objectRow(const Object &o)
 {
@@ -92,7 +95,7 @@ Rows sysKeyConstraints(Catalog &c, const std::string &db)
             continue;
         std::vector<Value> r = objectRow(o);
         r.push_back(integer(o.index->id));
-        r.push_back(bit(o.systemNamed));
+        r.push_back(bit(false));
         r.push_back(bit(true));
         rows.push_back(std::move(r));
     }
@@ -108,7 +111,7 @@ Rows sysCheckConstraints(Catalog &c, const std::string &db)
         std::vector<Value> r = objectRow(o);
         const std::vector<Value> more = {bit(!o.check->enabled), bit(false), bit(!o.check->enabled),
                                          integer(o.column + 1), text(o.check->definition, SqlType::nvarchar(-1)),
-                                         bit(true), bit(o.systemNamed)};
+                                         bit(true), bit(false)};
         r.insert(r.end(), more.begin(), more.end());
         rows.push_back(std::move(r));
     }
@@ -124,7 +127,7 @@ Rows sysDefaultConstraints(Catalog &c, const std::string &db)
         std::vector<Value> r = objectRow(o);
         r.push_back(integer(o.column + 1));
         r.push_back(text(o.table->columns[static_cast<std::size_t>(o.column)].defaultText, SqlType::nvarchar(-1)));
-        r.push_back(bit(o.systemNamed));
+        r.push_back(bit(false));
         rows.push_back(std::move(r));
     }
     return rows;
@@ -150,7 +153,7 @@ Rows sysForeignKeys(Catalog &c, const std::string &db)
         const std::vector<Value> more = {integer(tableId(all, fk.refTable)), integer(keyIndex), bit(!fk.enabled),
                                          bit(false), bit(!fk.enabled), integer(action(fk.onDelete), kTiny),
                                          text(actionDesc(fk.onDelete), kDesc), integer(action(fk.onUpdate), kTiny),
-                                         text(actionDesc(fk.onUpdate), kDesc), bit(o.systemNamed)};
+                                         text(actionDesc(fk.onUpdate), kDesc), bit(false)};
         r.insert(r.end(), more.begin(), more.end());
         rows.push_back(std::move(r));
     }

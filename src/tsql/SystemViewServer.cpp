@@ -5,7 +5,6 @@
 #include "tsql/SystemViewTypes.h"
 #include "tsql/SystemViewValues.h"
 
-#include <utility>
 
 namespace tsql::sysview {
 
@@ -51,28 +50,16 @@ std::vector<Value> databaseRow(const std::string &db, int id, const std::string 
 Rows sysTypes(Catalog &, const std::string &)
 {
     Rows rows;
-    const std::pair<const char *, SqlType> types[] = {
-        {"image", {Base::Image}}, {"text", {Base::Text}}, {"uniqueidentifier", {Base::UniqueIdentifier}},
-        {"date", {Base::Date}}, {"time", {Base::Time, 0, 0, 7}}, {"datetime2", {Base::DateTime2, 0, 0, 7}},
-        {"datetimeoffset", {Base::DateTimeOffset, 0, 0, 7}}, {"tinyint", {Base::TinyInt}},
-        {"smallint", {Base::SmallInt}}, {"int", {Base::Int}}, {"smalldatetime", {Base::SmallDateTime}},
-        {"real", {Base::Real}}, {"money", {Base::Money}}, {"datetime", {Base::DateTime}}, {"float", {Base::Float}},
-        {"sql_variant", {Base::SqlVariant}}, {"ntext", {Base::NText}}, {"bit", {Base::Bit}},
-        {"decimal", SqlType::decimal(38, 38)}, {"numeric", {Base::Numeric, 0, 38, 38}},
-        {"smallmoney", {Base::SmallMoney}}, {"bigint", {Base::BigInt}}, {"varbinary", {Base::VarBinary, 8000}},
-        {"varchar", {Base::VarChar, 8000}}, {"binary", {Base::Binary, 8000}}, {"char", {Base::Char, 8000}},
-        {"nvarchar", {Base::NVarChar, 4000}}, {"nchar", {Base::NChar, 4000}},
-    };
-    for (const auto &[n, t] : types) {
+    for (const auto &[n, t] : builtinTypes()) {
         const bool characters = t.isText();
         // decimal's and numeric's max_length is the widest value's, 17 bytes.
-        rows.push_back({name(n), integer(typeId(t), kTiny), integer(typeId(t)), integer(4), integer(1),
+        rows.push_back({name(n), integer(typeId(t), kTiny), integer(typeId(t)), integer(4), nullOf(kInt),
                         integer(t.storageBytes(), kSmall), integer(precision(t), kTiny), integer(scale(t), kTiny),
                         characters ? name(kCollation) : nullOf(kName), bit(true), bit(false), bit(false), integer(0),
                         integer(0), bit(false)});
     }
     // sysname: nvarchar(128) NOT NULL under a name of its own.
-    rows.push_back({name("sysname"), integer(231, kTiny), integer(256), integer(4), integer(1), integer(256, kSmall),
+    rows.push_back({name("sysname"), integer(231, kTiny), integer(256), integer(4), nullOf(kInt), integer(256, kSmall),
                     integer(0, kTiny), integer(0, kTiny), name(kCollation), bit(false), bit(false), bit(false),
                     integer(0), integer(0), bit(false)});
     return rows;

@@ -12,6 +12,23 @@ int timeDigits(int fraction) { return 8 + (fraction > 0 ? fraction + 1 : 0); }
 
 } // namespace
 
+const std::vector<std::pair<const char *, SqlType>> &builtinTypes()
+{
+    static const std::vector<std::pair<const char *, SqlType>> types = {
+        {"image", {Base::Image}}, {"text", {Base::Text}}, {"uniqueidentifier", {Base::UniqueIdentifier}},
+        {"date", {Base::Date}}, {"time", {Base::Time, 0, 0, 7}}, {"datetime2", {Base::DateTime2, 0, 0, 7}},
+        {"datetimeoffset", {Base::DateTimeOffset, 0, 0, 7}}, {"tinyint", {Base::TinyInt}},
+        {"smallint", {Base::SmallInt}}, {"int", {Base::Int}}, {"smalldatetime", {Base::SmallDateTime}},
+        {"real", {Base::Real}}, {"money", {Base::Money}}, {"datetime", {Base::DateTime}}, {"float", {Base::Float}},
+        {"sql_variant", {Base::SqlVariant}}, {"ntext", {Base::NText}}, {"bit", {Base::Bit}},
+        {"decimal", {Base::Decimal, 0, 38, 38}}, {"numeric", {Base::Numeric, 0, 38, 38}},
+        {"smallmoney", {Base::SmallMoney}}, {"bigint", {Base::BigInt}}, {"varbinary", {Base::VarBinary, 8000}},
+        {"varchar", {Base::VarChar, 8000}}, {"binary", {Base::Binary, 8000}}, {"char", {Base::Char, 8000}},
+        {"nvarchar", {Base::NVarChar, 4000}}, {"nchar", {Base::NChar, 4000}},
+    };
+    return types;
+}
+
 int typeId(const SqlType &t)
 {
     switch (t.base) {

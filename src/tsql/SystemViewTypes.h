@@ -6,10 +6,15 @@
 #include "tsql/Types.h"
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace tsql::sysview {
 
 inline constexpr const char *kCollation = "SQL_Latin1_General_CP1_CI_AS";
+
+// The built-in types as sys.types lists them, each at its widest (varchar(8000), decimal(38,38)).
+const std::vector<std::pair<const char *, SqlType>> &builtinTypes();
 
 // system_type_id (= user_type_id for the built-in types).
 int typeId(const SqlType &t);
