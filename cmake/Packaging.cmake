@@ -20,6 +20,8 @@ set(TALVOR_PROGRAM_DIR ${TALVOR_PROGRAM_DIR_DEFAULT} CACHE STRING
 set(talvor_programs talvor-search talvor-sqlcmd talvor-demo-db talvor-server)
 install(TARGETS ${talvor_programs} RUNTIME DESTINATION ${TALVOR_PROGRAM_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/src/maintenance/OccupationCodes.txt DESTINATION ${TALVOR_PROGRAM_DIR})
+# The engine's collation and functions for SQLite's own tools, beside the programs.
+install(TARGETS talvor_tsql LIBRARY DESTINATION ${TALVOR_PROGRAM_DIR} RUNTIME DESTINATION ${TALVOR_PROGRAM_DIR})
 
 if(NOT WIN32)
   file(RELATIVE_PATH talvor_link_prefix /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${TALVOR_PROGRAM_DIR})

@@ -364,6 +364,20 @@ bool BatchRunner::test(const Expr &condition)
     return sqlite3_column_int(s.get(), 0) != 0;
 }
 
+namespace {
+
+// A procedure queues all its result sets at once; each one's count belongs right after it,
+// ahead of the sets that follow, as SQL Server sends a DONEINPROC after each.
+template <typename Queue>
+void moveLastToFront(Queue &q)
+{
+    auto last = std::move(q.back());
+    q.pop_back();
+    q.push_front(std::move(last));
+}
+
+} // namespace
+
 void BatchRunner::finishRows()
 {
     if (m_item.kind != Item::Rows || !m_item.rows)
@@ -382,6 +396,7 @@ void BatchRunner::finishRows()
         }
         m_e.state().rowcount = count;
         queueDone(count);
+        moveLastToFront(m_queue);
         return;
     }
     try {
@@ -395,6 +410,7 @@ void BatchRunner::finishRows()
         rows.reset();
         m_e.state().rowcount = count;
         queueDone(count);
+        moveLastToFront(m_queue);
     } catch (const Error &e) {
         rows.reset();
         fail(e, m_line);

@@ -98,6 +98,19 @@ bool Catalog::isReadOnly(const std::string &db) const
     return std::find(m_readOnly.begin(), m_readOnly.end(), lower(db)) != m_readOnly.end();
 }
 
+void Catalog::setSuspect(const std::string &db, bool suspect)
+{
+    m_suspect.erase(std::remove(m_suspect.begin(), m_suspect.end(), lower(db)), m_suspect.end());
+    if (suspect)
+        m_suspect.push_back(lower(db));
+    invalidate();
+}
+
+bool Catalog::isSuspect(const std::string &db) const
+{
+    return !m_suspect.empty() && std::find(m_suspect.begin(), m_suspect.end(), lower(db)) != m_suspect.end();
+}
+
 int Catalog::databaseId(const std::string &db) const
 {
     if (iequals(db, "master"))
@@ -203,6 +216,8 @@ bool Catalog::objectExists(const std::string &db, std::string_view name) const
 
 TablePtr Catalog::load(const std::string &db, const std::string &name)
 {
+    if (isSuspect(db))
+        throw err::make(211);
     const std::string key = lower(db) + "\n" + lower(name);
     if (auto it = m_tables.find(key); it != m_tables.end())
         return it->second;

@@ -98,6 +98,10 @@ public:
     const std::vector<std::string> &databases() const { return m_databases; }
     std::optional<std::string> findDatabase(std::string_view name) const;
     bool isReadOnly(const std::string &db) const;
+    // A database whose catalogue disagrees with its tables: every statement that reads its
+    // objects is refused (211) until a check finds the file repaired.
+    void setSuspect(const std::string &db, bool suspect);
+    bool isSuspect(const std::string &db) const;
     int databaseId(const std::string &db) const; // DB_ID: master 1, tempdb 2, then the files in order
 
     // The database an object name points into, or nullopt when it names none.
@@ -150,6 +154,7 @@ private:
     sqlite::Connection &m_c;
     std::vector<std::string> m_databases;
     std::vector<std::string> m_readOnly;
+    std::vector<std::string> m_suspect;
     std::map<std::string, TablePtr> m_tables; // "db\nlower(name)"
     std::int64_t m_stamp = -1;
 };

@@ -599,14 +599,32 @@ void database(BatchRunner &b, const ast::CreateDatabase &s)
 
 std::string defaultDefinition(const Expr &e, const std::string &written)
 {
+    // Parentheses written around the whole value are not kept: SQL Server adds its own.
+    std::string inner = written;
+    for (;;) {
+        if (inner.size() < 2 || inner.front() != '(' || inner.back() != ')')
+            break;
+        int depth = 0;
+        bool quoted = false;
+        std::size_t closes = 0;
+        for (std::size_t i = 0; i < inner.size() && !closes; ++i) {
+            if (inner[i] == '\'')
+                quoted = !quoted;
+            else if (!quoted)
+                depth += inner[i] == '(' ? 1 : inner[i] == ')' ? -1 : 0;
+            if (depth == 0 && !quoted)
+                closes = i;
+        }
+        if (closes != inner.size() - 1)
+            break; // "(1) + (2)": the first parenthesis closes before the end
+        inner = inner.substr(1, inner.size() - 2);
+    }
     // As SQL Server shows a default: a number in two pairs of parentheses, anything else in one.
     if (e.kind == Expr::Kind::Literal && e.as<Literal>().type == Literal::Type::Number)
-        return "((" + written + "))";
+        return "((" + inner + "))";
     if (e.kind == Expr::Kind::Unary && e.as<Unary>().op == "-" && e.as<Unary>().operand->kind == Expr::Kind::Literal)
-        return "((" + written + "))";
-    if (!written.empty() && written.front() == '(' && written.back() == ')')
-        return written;
-    return "(" + written + ")";
+        return "((" + inner + "))";
+    return "(" + inner + ")";
 }
 
 void rebuild(BatchRunner &b, const Table &t, const std::vector<Column> &columns, const std::vector<std::string> &values)

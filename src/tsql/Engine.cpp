@@ -1,6 +1,7 @@
 #include "tsql/Engine.h"
 
 #include "tsql/Batch.h"
+#include "tsql/CatalogCheck.h"
 #include "tsql/Parser.h"
 
 #include "tsql/DateTime.h"
@@ -196,6 +197,14 @@ void Engine::attach(const std::string &name, const std::string &path)
     // Large loads and rebuilds stay in memory until commit instead of spilling page by page.
     sqlite::exec(m_conn, "PRAGMA " + quoteName(name) + ".cache_size = -65536");
     m_catalog.addDatabase(name, readOnly);
+    // A catalogue that disagrees with the file's tables was changed by something other than the
+    // engine: the database is refused (211) rather than misread. A file too damaged to check is
+    // left to the statements that read it, which report the damage.
+    try {
+        if (!catalogcheck::check(m_conn, name).empty())
+            m_catalog.setSuspect(name, true);
+    } catch (const Error &) {
+    }
 }
 
 std::unique_ptr<Result> Engine::execute(std::string_view statement)

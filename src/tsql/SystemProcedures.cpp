@@ -1,218 +1,216 @@
 #include "tsql/SystemProcedures.h"
 
-#include "tsql/Batch.h"
-#include "tsql/Convert.h"
-#include "tsql/Ddl.h"
 #include "tsql/Errors.h"
-#include "tsql/Lexer.h"
+#include "tsql/SystemProcedureSupport.h"
+#include "tsql/SystemViewRows.h"
+#include "tsql/SystemViewTypes.h"
 #include "tsql/Text.h"
+
+#include <algorithm>
+#include <tuple>
 
 namespace tsql {
 
+using namespace sysproc;
+
 namespace {
 
-using Args = std::vector<Value>;
+const SqlType kName = SqlType::nvarchar(128);
+const SqlType kInt{Base::Int};
+const SqlType kSmall{Base::SmallInt};
 
-ColumnInfo column(const char *name, const SqlType &type, bool nullable = true)
+Value nameValue(const std::string &s) { return Value::text(s, kName); }
+Value small(std::optional<int> v) { return v ? Value::integer(*v, kSmall) : Value::null(kSmall); }
+Value integer(std::optional<int> v) { return v ? Value::integer(*v, kInt) : Value::null(kInt); }
+
+// A catalogue procedure's name pattern: LIKE's wildcards, or the name itself when patterns
+// are switched off.
+bool matches(const std::string &value, const std::optional<std::string> &pattern, bool usePattern = true)
 {
-    ColumnInfo c;
-    c.name = name;
-    c.type = type;
-    c.nullable = nullable;
-    return c;
+    if (!pattern)
+        return true;
+    return usePattern ? text::like(value, *pattern) : iequals(value, *pattern);
 }
 
-Value nameText(const std::string &s, int length = 128) { return Value::text(s, SqlType::nvarchar(length)); }
-
-std::string argText(const Args &a, std::size_t i)
+// The catalogue procedures answer for the current database only; naming another is an error.
+void currentOnly(const Engine &e, const std::optional<std::string> &qualifier)
 {
-    return i < a.size() && !a[i].isNull() ? conv::toText(a[i]) : std::string();
+    if (qualifier && !iequals(*qualifier, e.currentDatabase()))
+        throw err::make(15250);
 }
 
-// A name as a procedure's argument gives it: 'table', 'db.dbo.table', 'table.column'.
-std::vector<std::string> nameParts(const std::string &s)
+// Fixed-length text as SQL Server hands it out: blank-padded to its length.
+Value fixed(const std::string &s, const SqlType &t)
 {
-    std::vector<std::string> parts;
-    for (const Token &t : tokenize(s)) {
-        if (t.kind == Token::Kind::End)
-            break;
-        if (t.isSymbol(".")) {
-            continue;
-        }
-        parts.push_back(t.text);
-    }
-    return parts;
+    std::string v = s;
+    if (static_cast<int>(v.size()) < t.length)
+        v.append(static_cast<std::size_t>(t.length) - v.size(), ' ');
+    return Value::text(v, t);
 }
 
-void spDatabases(BatchRunner &b, const Args &)
+void spDatabases(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names)
 {
-    std::vector<std::vector<Value>> rows;
-    for (const std::string &d : b.engine().catalog().databases()) {
+    Arguments("sp_databases", {}, values, names);
+    ResultBuilder r;
+    r.add("DATABASE_NAME", kName, false);
+    r.add("DATABASE_SIZE", kInt);
+    r.add("REMARKS", SqlType::varchar(254));
+    std::vector<std::string> databases = b.engine().catalog().databases();
+    std::sort(databases.begin(), databases.end(), [](const auto &x, const auto &y) { return lower(x) < lower(y); });
+    for (const std::string &d : databases) {
+        // The size in kilobytes: the file's pages, as SQL Server counts its files' pages.
         std::int64_t size = 0;
         try {
-            sqlite::Stmt s(b.engine().connection(), "PRAGMA " + sqlite::quoteName(d) + ".page_count");
-            s.step();
-            const std::int64_t pages = s.integer(0);
-            sqlite::Stmt p(b.engine().connection(), "PRAGMA " + sqlite::quoteName(d) + ".page_size");
-            p.step();
-            size = pages * p.integer(0) / 1024;
+            sqlite::Stmt s(b.engine().connection(), "SELECT page_count * page_size / 1024 FROM pragma_page_count(" +
+                                                        sqlite::quoteLiteral(d) + "), pragma_page_size(" +
+                                                        sqlite::quoteLiteral(d) + ")");
+            if (s.step())
+                size = s.integer(0);
         } catch (const Error &) {
         }
-        rows.push_back({Value::text(d, SqlType::nvarchar(128)), Value::integer(size, SqlType{Base::Int}),
-                        Value::null(SqlType::varchar(254))});
+        r.row({nameValue(d), Value::integer(size, kInt), Value::null(SqlType::varchar(254))});
     }
-    b.queueRows(std::make_unique<MemoryResult>(
-        std::vector<ColumnInfo>{column("DATABASE_NAME", SqlType::nvarchar(128), false),
-                                column("DATABASE_SIZE", SqlType{Base::Int}), column("REMARKS", SqlType::varchar(254))},
-        std::move(rows)));
+    r.queue(b);
 }
 
-void spTables(BatchRunner &b, const Args &a)
+void spTables(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names)
 {
+    const Arguments a("sp_tables", {"@table_name", "@table_owner", "@table_qualifier", "@table_type", "@fUsePattern"},
+                      values, names);
     Engine &e = b.engine();
-    const std::string pattern = argText(a, 0);
-    std::vector<std::vector<Value>> rows;
-    for (const std::string &n : e.catalog().objectNames(e.currentDatabase())) {
-        if (!pattern.empty() && !text::like(n, pattern))
-            continue;
-        TablePtr t = e.catalog().load(e.currentDatabase(), n);
-        rows.push_back({nameText(e.currentDatabase()), nameText("dbo"), nameText(n),
-                        Value::text(t && t->kind == Table::Kind::View ? "VIEW" : "TABLE", SqlType::varchar(32)),
-                        Value::null(SqlType::varchar(254))});
+    const std::string db = e.currentDatabase();
+    const bool usePattern = a.text(4).value_or("1") != "0";
+    // @table_type is a list of quoted types: "'TABLE', 'VIEW'".
+    const std::optional<std::string> types = a.text(3);
+    auto wanted = [&](const std::string &type) { return !types || upper(*types).find("'" + type + "'") != std::string::npos; };
+    struct Row {
+        std::string owner, name, type;
+    };
+    std::vector<Row> rows;
+    currentOnly(e, a.text(2));
+    if (!db.empty()) {
+        for (const std::string &n : e.catalog().objectNames(db)) {
+            TablePtr t = e.catalog().load(db, n);
+            rows.push_back({"dbo", n, t && t->kind == Table::Kind::View ? "VIEW" : "TABLE"});
+        }
+        // The catalogue's own views are there too, under their schemas.
+        for (const sysview::Definition &d : sysview::all())
+            rows.push_back({d.schema, d.name, "VIEW"});
     }
-    b.queueRows(std::make_unique<MemoryResult>(
-        std::vector<ColumnInfo>{column("TABLE_QUALIFIER", SqlType::nvarchar(128)), column("TABLE_OWNER", SqlType::nvarchar(128)),
-                                column("TABLE_NAME", SqlType::nvarchar(128)), column("TABLE_TYPE", SqlType::varchar(32)),
-                                column("REMARKS", SqlType::varchar(254))},
-        std::move(rows)));
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &x, const Row &y) {
+        return std::tuple(x.type, lower(x.owner), lower(x.name)) < std::tuple(y.type, lower(y.owner), lower(y.name));
+    });
+    ResultBuilder r;
+    r.add("TABLE_QUALIFIER", kName);
+    r.add("TABLE_OWNER", kName);
+    r.add("TABLE_NAME", kName);
+    r.add("TABLE_TYPE", SqlType::varchar(32));
+    r.add("REMARKS", SqlType::varchar(254));
+    for (const Row &row : rows)
+        if (matches(row.name, a.text(0), usePattern) && matches(row.owner, a.text(1), usePattern) && wanted(row.type))
+            r.row({nameValue(db), nameValue(row.owner), nameValue(row.name), Value::text(row.type, SqlType::varchar(32)),
+                   Value::null(SqlType::varchar(254))});
+    r.queue(b);
 }
 
-// sp_rename 'table', 'new' | sp_rename 'table.column', 'new', 'COLUMN'
-void spRename(BatchRunner &b, const Args &a)
+void spColumns(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names)
 {
+    const Arguments a("sp_columns", {"@table_name", "@table_owner", "@table_qualifier", "@column_name", "@ODBCVer"},
+                      values, names);
     Engine &e = b.engine();
-    const std::string from = argText(a, 0), to = argText(a, 1), kind = upper(argText(a, 2));
-    if (from.empty() || to.empty())
-        throw err::make(15248, from);
-    const std::vector<std::string> parts = nameParts(from);
-    e.settleCursors();
-    Engine::StatementScope scope(e);
-    Catalog &cat = e.catalog();
-    if (kind == "COLUMN" || (kind.empty() && parts.size() >= 2 && !cat.load(e.currentDatabase(), parts.back()))) {
-        if (parts.size() < 2)
-            throw err::make(15248, from);
-        ast::ObjectName n;
-        n.name = parts[parts.size() - 2];
-        n.written = n.name;
-        TablePtr t = cat.find(n, e.currentDatabase());
-        if (!t || !t->isReal())
-            throw err::make(15248, from);
-        const int c = t->find(parts.back());
-        if (c < 0)
-            throw err::make(15248, from);
-        if (t->find(to) >= 0)
-            throw err::make(15335, to);
-        const std::string old = t->columns[static_cast<std::size_t>(c)].name;
-        sqlite::exec(e.connection(), "ALTER TABLE " + t->sqlName() + " RENAME COLUMN " + sqlite::quoteName(old) +
-                                         " TO " + sqlite::quoteName(to));
-        sqlite::Stmt u(e.connection(), "UPDATE " + sqlite::quoteName(t->database) +
-                                           ".__tsql_objects SET column_name = ?1 WHERE parent = ?2 COLLATE NOCASE AND "
-                                           "column_name = ?3 COLLATE NOCASE");
-        cat.ensureTables(t->database);
-        u.bind(1, to);
-        u.bind(2, t->name);
-        u.bind(3, old);
-        u.step();
-        sqlite::Stmt id(e.connection(), "UPDATE " + sqlite::quoteName(t->database) +
-                                            ".__tsql_identity SET column_name = ?1 WHERE table_name = ?2 COLLATE NOCASE "
-                                            "AND column_name = ?3 COLLATE NOCASE");
-        id.bind(1, to);
-        id.bind(2, t->name);
-        id.bind(3, old);
-        id.step();
-    } else {
-        ast::ObjectName n;
-        n.name = parts.back();
-        if (parts.size() >= 2)
-            n.schema = parts[parts.size() - 2];
-        if (parts.size() >= 3)
-            n.database = parts[parts.size() - 3];
-        n.written = from;
-        TablePtr t = cat.find(n, e.currentDatabase());
-        if (!t || !(t->isReal() || t->kind == Table::Kind::View))
-            throw err::make(15248, from);
-        if (cat.objectExists(t->database, to))
-            throw err::make(15335, to);
-        if (t->kind == Table::Kind::View) {
-            cat.renameObjects(t->database, t->name, to);
-        } else {
-            sqlite::exec(e.connection(), "ALTER TABLE " + t->sqlName() + " RENAME TO " + sqlite::quoteName(to));
-            cat.renameObjects(t->database, t->name, to);
-            cat.renameIdentity(t->database, t->name, to);
-            // Indexes keep their names with the table's: SQLite's names carry the table's.
-            for (const Index &ix : t->indexes) {
-                if (ix.sqliteName.empty())
+    const std::string pattern = a.required(0);
+    const std::string db = e.currentDatabase();
+    const bool odbc3 = a.text(4).value_or("2") == "3";
+    ResultBuilder r;
+    for (const auto &[n, t] : std::vector<std::pair<const char *, SqlType>>{
+             {"TABLE_QUALIFIER", kName}, {"TABLE_OWNER", kName}, {"TABLE_NAME", kName}, {"COLUMN_NAME", kName},
+             {"DATA_TYPE", kSmall}, {"TYPE_NAME", kName}, {"PRECISION", kInt}, {"LENGTH", kInt}, {"SCALE", kSmall},
+             {"RADIX", kSmall}, {"NULLABLE", kSmall}, {"REMARKS", SqlType::varchar(254)},
+             {"COLUMN_DEF", SqlType::nvarchar(4000)}, {"SQL_DATA_TYPE", kSmall}, {"SQL_DATETIME_SUB", kSmall},
+             {"CHAR_OCTET_LENGTH", kInt}, {"ORDINAL_POSITION", kInt}, {"IS_NULLABLE", SqlType::varchar(254)},
+             {"SS_DATA_TYPE", SqlType{Base::TinyInt}}})
+        r.add(n, t);
+    currentOnly(e, a.text(2));
+    if (!db.empty() && matches("dbo", a.text(1))) {
+        for (const std::string &n : e.catalog().objectNames(db)) {
+            if (!text::like(n, pattern))
+                continue;
+            TablePtr t = e.catalog().load(db, n);
+            for (std::size_t i = 0; t && i < t->columns.size(); ++i) {
+                const Column &c = t->columns[i];
+                if (!matches(c.name, a.text(3)))
                     continue;
-                const std::string fresh = to + "$" + ix.sqliteName.substr(ix.sqliteName.find('$') + 1);
-                std::string cols;
-                for (const auto &[col, desc] : ix.columns)
-                    cols += (cols.empty() ? "" : ", ") + sqlite::quoteName(col) + (desc ? " DESC" : "");
-                sqlite::exec(e.connection(), "DROP INDEX " + sqlite::quoteName(t->database) + "." + sqlite::quoteName(ix.sqliteName));
-                sqlite::exec(e.connection(), std::string("CREATE ") + (ix.unique ? "UNIQUE " : "") + "INDEX " +
-                                                 sqlite::quoteName(t->database) + "." + sqlite::quoteName(fresh) + " ON " +
-                                                 sqlite::quoteName(to) + " (" + cols + ")");
-                sqlite::Stmt u(e.connection(), "UPDATE " + sqlite::quoteName(t->database) +
-                                                   ".__tsql_objects SET extra = ?1 WHERE extra = ?2 COLLATE NOCASE");
-                cat.ensureTables(t->database);
-                u.bind(1, fresh);
-                u.bind(2, ix.sqliteName);
-                u.step();
+                const bool nullable = c.nullable && !c.identity;
+                sysview::OdbcColumn o = sysview::odbcColumn(c.type, nullable);
+                if (odbc3 && o.dataType == 11)
+                    o.dataType = 93; // ODBC 3 calls the date-time types SQL_TYPE_TIMESTAMP
+                r.row({nameValue(db), nameValue("dbo"), nameValue(t->name), nameValue(c.name), small(o.dataType),
+                       nameValue(c.type.name() + (c.identity ? " identity" : "")), integer(o.precision),
+                       integer(o.length), small(o.scale), small(o.radix), small(nullable ? 1 : 0),
+                       Value::null(SqlType::varchar(254)),
+                       c.defaultText.empty() ? Value::null(SqlType::nvarchar(4000)) : Value::text(c.defaultText, SqlType::nvarchar(4000)),
+                       small(o.sqlDataType), small(o.datetimeSub), integer(o.octetLength),
+                       Value::integer(static_cast<std::int64_t>(i) + 1, kInt),
+                       Value::text(nullable ? "YES" : "NO", SqlType::varchar(254)),
+                       Value::integer(o.ssDataType, SqlType{Base::TinyInt})});
             }
         }
-        cat.invalidate();
-        ddl::makeTriggers(b, t->database, to);
     }
-    scope.commit();
-    cat.invalidate();
-    Message m;
-    m.number = 15477;
-    m.severity = 10;
-    m.state = 1;
-    m.line = b.statementLine();
-    m.text = "Caution: Changing any part of an object name could break scripts and stored procedures.";
-    b.queueMessage(std::move(m));
+    r.queue(b);
+}
+
+void spWho(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names)
+{
+    const Arguments a("sp_who", {"@loginame"}, values, names);
+    Engine &e = b.engine();
+    const SessionOptions &o = e.options();
+    // One session: this one. 'active' asks for the sessions doing something, which it is.
+    const std::optional<std::string> who = a.text(0);
+    const bool listed = !who || iequals(*who, "active") || iequals(*who, o.login) ||
+                        *who == std::to_string(o.spid);
+    ResultBuilder r;
+    const SqlType status{Base::NChar, 30}, login{Base::NChar, 128}, blk{Base::Char, 5}, cmd{Base::NChar, 16};
+    r.add("spid", kSmall, false);
+    r.add("ecid", kSmall, false);
+    r.add("status", status, false);
+    r.add("loginame", login);
+    r.add("hostname", login, false);
+    r.add("blk", blk);
+    r.add("dbname", login);
+    r.add("cmd", cmd, false);
+    r.add("request_id", kInt, false);
+    if (listed)
+        r.row({Value::integer(o.spid, kSmall), Value::integer(0, kSmall), fixed("runnable", status), fixed(o.login, login),
+               fixed(o.hostName, login), fixed("0", blk),
+               e.currentDatabase().empty() ? Value::null(login) : fixed(e.currentDatabase(), login),
+               fixed("SELECT", cmd), Value::integer(0, kInt)});
+    r.queue(b);
 }
 
 struct Procedure {
     const char *name;
-    void (*run)(BatchRunner &b, const Args &args);
+    void (*run)(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
 };
 
 const Procedure procedures[] = {
-    {"sp_databases", spDatabases},
-    {"sp_tables", spTables},
-    {"sp_rename", spRename},
+    {"sp_columns", spColumns}, {"sp_databases", spDatabases}, {"sp_help", spHelp}, {"sp_helpindex", spHelpIndex},
+    {"sp_rename", spRename},   {"sp_tables", spTables},       {"sp_who", spWho},
 };
 
 } // namespace
 
 bool runSystemProcedure(BatchRunner &b, const std::string &name, const std::vector<Value> &args,
-                        const std::vector<std::string> &, int &status)
+                        const std::vector<std::string> &argNames, int &status)
 {
+    // sys.sp_help and dbo.sp_help name the same procedure.
     for (const Procedure &p : procedures) {
-        if (name == p.name) {
-            p.run(b, args);
+        if (iequals(name, p.name)) {
+            p.run(b, args, argNames);
             status = 0;
             return true;
         }
     }
     return false;
-}
-
-void dbcc(BatchRunner &b, const ast::Dbcc &s)
-{
-    throw err::make(2526).atLine(s.line);
-    (void)b;
 }
 
 } // namespace tsql

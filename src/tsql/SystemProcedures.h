@@ -15,4 +15,9 @@ class BatchRunner;
 bool runSystemProcedure(BatchRunner &b, const std::string &name, const std::vector<Value> &args,
                         const std::vector<std::string> &argNames, int &status);
 
+// The procedures kept in files of their own (SystemProcedureHelp.cpp, SystemProcedureRename.cpp).
+void spHelp(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
+void spHelpIndex(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
+void spRename(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
+
 } // namespace tsql

@@ -1,259 +1,43 @@
 #include "tsql/SystemViewRows.h"
 
+#include "tsql/SystemViewValues.h"
+
 namespace tsql::sysview {
 
 namespace {
 
-const SqlType kName = SqlType::nvarchar(128);
-const SqlType kInt{Base::Int};
-const SqlType kSmall{Base::SmallInt};
-const SqlType kTiny{Base::TinyInt};
-const SqlType kBit{Base::Bit};
+const SqlType kChar2{Base::Char, 2};
+const SqlType kMax = SqlType::nvarchar(-1);
 
-Value name(const std::string &s) { return Value::text(s, kName); }
-Value integer(std::int64_t v, const SqlType &t = kInt) { return Value::integer(v, t); }
-Value nullOf(const SqlType &t) { return Value::null(t); }
-Value varchar(const std::string &s, int len) { return Value::text(s, SqlType::varchar(len)); }
-
-// Each table of a database, loaded once for the rows of one statement.
-std::vector<TablePtr> tables(Catalog &c, const std::string &db)
+std::vector<ColumnDef> operator+(std::vector<ColumnDef> a, const std::vector<ColumnDef> &b)
 {
-    std::vector<TablePtr> out;
-    if (!c.findDatabase(db) && db != "temp")
-        return out;
-    for (const std::string &n : c.objectNames(db))
-        if (TablePtr t = c.load(db, n))
-            out.push_back(t);
-    return out;
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-std::optional<std::int64_t> numericPrecision(const SqlType &t)
+// The columns every view over sys.objects starts with.
+const std::vector<ColumnDef> &objectColumns()
 {
-    switch (t.base) {
-    case Base::TinyInt: return 3;
-    case Base::SmallInt: return 5;
-    case Base::Int: return 10;
-    case Base::BigInt: return 19;
-    case Base::Decimal: case Base::Numeric: return t.precision;
-    case Base::Money: return 19;
-    case Base::SmallMoney: return 10;
-    case Base::Float: return 53;
-    case Base::Real: return 24;
-    default: return std::nullopt;
-    }
-}
-
-std::optional<std::int64_t> numericScale(const SqlType &t)
-{
-    if (t.isInteger() && t.base != Base::Bit)
-        return 0;
-    if (t.isDecimal())
-        return t.scale;
-    if (t.isMoney())
-        return 4;
-    return std::nullopt;
-}
-
-std::optional<std::int64_t> datetimePrecision(const SqlType &t)
-{
-    switch (t.base) {
-    case Base::DateTime: return 3;
-    case Base::SmallDateTime: case Base::Date: return 0;
-    case Base::Time: case Base::DateTime2: case Base::DateTimeOffset: return t.scale;
-    default: return std::nullopt;
-    }
-}
-
-std::optional<std::int64_t> characterLength(const SqlType &t, bool octets)
-{
-    switch (t.base) {
-    case Base::Text: case Base::Image: return 2147483647;
-    case Base::NText: return octets ? 2147483646 : 1073741823;
-    case Base::Char: case Base::VarChar: case Base::Binary: case Base::VarBinary:
-        return t.length == -1 ? -1 : std::max(1, t.length);
-    case Base::NChar: case Base::NVarChar:
-        return t.length == -1 ? -1 : (octets ? 2 : 1) * std::max(1, t.length);
-    default: return std::nullopt;
-    }
-}
-
-Value optionalInt(std::optional<std::int64_t> v, const SqlType &t)
-{
-    return v ? integer(*v, t) : nullOf(t);
-}
-
-// Type ids as sys.types numbers them (system_type_id = user_type_id for the system types).
-int typeId(const SqlType &t)
-{
-    switch (t.base) {
-    case Base::Image: return 34;
-    case Base::Text: return 35;
-    case Base::UniqueIdentifier: return 36;
-    case Base::Date: return 40;
-    case Base::Time: return 41;
-    case Base::DateTime2: return 42;
-    case Base::DateTimeOffset: return 43;
-    case Base::TinyInt: return 48;
-    case Base::SmallInt: return 52;
-    case Base::Int: return 56;
-    case Base::SmallDateTime: return 58;
-    case Base::Real: return 59;
-    case Base::Money: return 60;
-    case Base::DateTime: return 61;
-    case Base::Float: return 62;
-    case Base::SqlVariant: return 98;
-    case Base::NText: return 99;
-    case Base::Bit: return 104;
-    case Base::Decimal: return 106;
-    case Base::Numeric: return 108;
-    case Base::SmallMoney: return 122;
-    case Base::BigInt: return 127;
-    case Base::VarBinary: return 165;
-    case Base::VarChar: return 167;
-    case Base::Binary: return 173;
-    case Base::Char: return 175;
-    case Base::NVarChar: return 231;
-    case Base::NChar: return 239;
-    case Base::Null: return 56;
-    }
-    return 0;
-}
-
-Rows informationTables(Catalog &c, const std::string &db)
-{
-    Rows rows;
-    for (const TablePtr &t : tables(c, db))
-        rows.push_back({name(db), name("dbo"), name(t->name),
-                        varchar(t->kind == Table::Kind::View ? "VIEW" : "BASE TABLE", 10)});
-    return rows;
-}
-
-Rows informationColumns(Catalog &c, const std::string &db)
-{
-    Rows rows;
-    for (const TablePtr &t : tables(c, db)) {
-        for (std::size_t i = 0; i < t->columns.size(); ++i) {
-            const tsql::Column &col = t->columns[i];
-            const SqlType &ty = col.type;
-            const bool text = ty.isText();
-            rows.push_back({name(db), name("dbo"), name(t->name), name(col.name), integer(static_cast<std::int64_t>(i) + 1),
-                            col.defaultText.empty() ? nullOf(SqlType::nvarchar(4000)) : Value::text(col.defaultText, SqlType::nvarchar(4000)),
-                            varchar(col.nullable ? "YES" : "NO", 3), name(ty.name()),
-                            optionalInt(characterLength(ty, false), kInt), optionalInt(characterLength(ty, true), kInt),
-                            optionalInt(numericPrecision(ty), kTiny),
-                            optionalInt(numericPrecision(ty) ? std::optional<std::int64_t>(ty.isApproximate() ? 2 : 10) : std::nullopt, kSmall),
-                            optionalInt(numericScale(ty), kInt), optionalInt(datetimePrecision(ty), kSmall),
-                            nullOf(kName), nullOf(kName),
-                            text ? name(ty.isUnicode() ? "UNICODE" : "iso_1") : nullOf(kName), nullOf(kName), nullOf(kName),
-                            text ? name("SQL_Latin1_General_CP1_CI_AS") : nullOf(kName), nullOf(kName), nullOf(kName),
-                            nullOf(kName)});
-        }
-    }
-    return rows;
-}
-
-Rows informationViews(Catalog &c, const std::string &db)
-{
-    Rows rows;
-    for (const TablePtr &t : tables(c, db))
-        if (t->kind == Table::Kind::View)
-            rows.push_back({name(db), name("dbo"), name(t->name),
-                            Value::text("CREATE VIEW " + t->name + " AS " + t->viewText, SqlType::nvarchar(4000)),
-                            varchar("NONE", 7), varchar("NO", 2)});
-    return rows;
-}
-
-Rows informationSchemata(Catalog &, const std::string &db)
-{
-    Rows rows;
-    for (const char *s : {"dbo", "guest", "INFORMATION_SCHEMA", "sys"})
-        rows.push_back({name(db), name(s), name(s == std::string("dbo") || s == std::string("guest") ? s : "dbo"),
-                        nullOf(kName), nullOf(kName), name("iso_1")});
-    return rows;
-}
-
-Value when(const std::string &s)
-{
-    return s.empty() ? Value::null(SqlType{Base::DateTime})
-                     : Value::text(s, SqlType::varchar(23)); // converted by the reader to datetime
-}
-
-Rows sysObjects(Catalog &c, const std::string &db, bool tablesOnly, bool viewsOnly)
-{
-    Rows rows;
-    for (const TablePtr &t : tables(c, db)) {
-        const bool view = t->kind == Table::Kind::View;
-        if ((tablesOnly && view) || (viewsOnly && !view))
-            continue;
-        rows.push_back({name(t->name), integer(t->objectId), nullOf(kInt), integer(1), integer(0),
-                        Value::text(view ? "V " : "U ", SqlType{Base::Char, 2}),
-                        Value::text(view ? "VIEW" : "USER_TABLE", SqlType::nvarchar(60)), when(t->created),
-                        when(t->modified), integer(0, kBit), integer(0, kBit), integer(0, kBit)});
-    }
-    return rows;
-}
-
-Rows sysColumns(Catalog &c, const std::string &db)
-{
-    Rows rows;
-    for (const TablePtr &t : tables(c, db)) {
-        for (std::size_t i = 0; i < t->columns.size(); ++i) {
-            const tsql::Column &col = t->columns[i];
-            const SqlType &ty = col.type;
-            rows.push_back({integer(t->objectId), name(col.name), integer(static_cast<std::int64_t>(i) + 1),
-                            integer(typeId(ty), kTiny), integer(typeId(ty)), integer(ty.storageBytes(), kSmall),
-                            integer(numericPrecision(ty).value_or(datetimePrecision(ty).value_or(0)), kTiny),
-                            integer(numericScale(ty).value_or(datetimePrecision(ty).value_or(0)), kTiny),
-                            ty.isText() ? name("SQL_Latin1_General_CP1_CI_AS") : nullOf(kName),
-                            integer(col.nullable ? 1 : 0, kBit), integer(col.identity ? 1 : 0, kBit),
-                            integer(col.computed.empty() ? 0 : 1, kBit)});
-        }
-    }
-    return rows;
-}
-
-Rows sysSchemas(Catalog &, const std::string &)
-{
-    return {{name("dbo"), integer(1), integer(1)},
-            {name("guest"), integer(2), integer(2)},
-            {name("INFORMATION_SCHEMA"), integer(3), integer(3)},
-            {name("sys"), integer(4), integer(4)}};
-}
-
-Rows sysDatabases(Catalog &c, const std::string &)
-{
-    Rows rows;
-    rows.push_back({name("master"), integer(1), name("SQL_Latin1_General_CP1_CI_AS"), integer(0, kTiny),
-                    Value::text("ONLINE", SqlType::nvarchar(60)), integer(0, kBit)});
-    rows.push_back({name("tempdb"), integer(2), name("SQL_Latin1_General_CP1_CI_AS"), integer(0, kTiny),
-                    Value::text("ONLINE", SqlType::nvarchar(60)), integer(0, kBit)});
-    for (const std::string &d : c.databases())
-        rows.push_back({name(d), integer(c.databaseId(d)), name("SQL_Latin1_General_CP1_CI_AS"), integer(0, kTiny),
-                        Value::text("ONLINE", SqlType::nvarchar(60)), integer(c.isReadOnly(d) ? 1 : 0, kBit)});
-    return rows;
-}
-
-Rows sysTypes(Catalog &, const std::string &)
-{
-    Rows rows;
-    const std::pair<const char *, SqlType> types[] = {
-        {"image", {Base::Image}}, {"text", {Base::Text}}, {"uniqueidentifier", {Base::UniqueIdentifier}},
-        {"date", {Base::Date}}, {"time", {Base::Time, 0, 16, 7}}, {"datetime2", {Base::DateTime2, 0, 27, 7}},
-        {"datetimeoffset", {Base::DateTimeOffset, 0, 34, 7}}, {"tinyint", {Base::TinyInt}},
-        {"smallint", {Base::SmallInt}}, {"int", {Base::Int}}, {"smalldatetime", {Base::SmallDateTime}},
-        {"real", {Base::Real}}, {"money", {Base::Money}}, {"datetime", {Base::DateTime}}, {"float", {Base::Float}},
-        {"sql_variant", {Base::SqlVariant}}, {"ntext", {Base::NText}}, {"bit", {Base::Bit}},
-        {"decimal", SqlType::decimal(38, 38)}, {"numeric", {Base::Numeric, 0, 38, 38}},
-        {"smallmoney", {Base::SmallMoney}}, {"bigint", {Base::BigInt}}, {"varbinary", {Base::VarBinary, 8000}},
-        {"varchar", {Base::VarChar, 8000}}, {"binary", {Base::Binary, 8000}}, {"char", {Base::Char, 8000}},
-        {"nvarchar", {Base::NVarChar, 4000}}, {"nchar", {Base::NChar, 4000}},
+    static const std::vector<ColumnDef> columns = {
+        {"name", kName}, {"object_id", kInt}, {"principal_id", kInt}, {"schema_id", kInt}, {"parent_object_id", kInt},
+        {"type", kChar2}, {"type_desc", kDesc}, {"create_date", kDate}, {"modify_date", kDate},
+        {"is_ms_shipped", kBit}, {"is_published", kBit}, {"is_schema_published", kBit},
     };
-    for (const auto &[n, t] : types)
-        rows.push_back({name(n), integer(typeId(t), kTiny), integer(typeId(t)), integer(4), integer(t.storageBytes(), kSmall),
-                        integer(numericPrecision(t).value_or(0), kTiny), integer(numericScale(t).value_or(0), kTiny),
-                        t.isText() ? name("SQL_Latin1_General_CP1_CI_AS") : nullOf(kName), integer(1, kBit),
-                        integer(0, kBit)});
-    return rows;
+    return columns;
+}
+
+const std::vector<ColumnDef> &columnColumns()
+{
+    static const std::vector<ColumnDef> columns = {
+        {"object_id", kInt}, {"name", kName}, {"column_id", kInt}, {"system_type_id", kTiny}, {"user_type_id", kInt},
+        {"max_length", kSmall}, {"precision", kTiny}, {"scale", kTiny}, {"collation_name", kName},
+        {"is_nullable", kBit}, {"is_ansi_padded", kBit}, {"is_rowguidcol", kBit}, {"is_identity", kBit},
+        {"is_computed", kBit}, {"is_filestream", kBit}, {"is_replicated", kBit}, {"is_non_sql_subscribed", kBit},
+        {"is_merge_published", kBit}, {"is_dts_replicated", kBit}, {"is_xml_document", kBit},
+        {"xml_collection_id", kInt}, {"default_object_id", kInt}, {"rule_object_id", kInt}, {"is_sparse", kBit},
+        {"is_column_set", kBit}, {"generated_always_type", kTiny}, {"generated_always_type_desc", kDesc},
+    };
+    return columns;
 }
 
 } // namespace
@@ -283,39 +67,112 @@ const std::vector<Definition> &all()
           {"DEFAULT_CHARACTER_SET_CATALOG", kName}, {"DEFAULT_CHARACTER_SET_SCHEMA", kName},
           {"DEFAULT_CHARACTER_SET_NAME", kName}},
          informationSchemata},
-        {"sys", "objects",
-         {{"name", kName}, {"object_id", kInt}, {"principal_id", kInt}, {"schema_id", kInt}, {"parent_object_id", kInt},
-          {"type", SqlType{Base::Char, 2}}, {"type_desc", SqlType::nvarchar(60)}, {"create_date", SqlType{Base::DateTime}},
-          {"modify_date", SqlType{Base::DateTime}}, {"is_ms_shipped", kBit}, {"is_published", kBit},
-          {"is_schema_published", kBit}},
-         [](Catalog &c, const std::string &db) { return sysObjects(c, db, false, false); }},
+        {"INFORMATION_SCHEMA", "TABLE_CONSTRAINTS",
+         {{"CONSTRAINT_CATALOG", kName}, {"CONSTRAINT_SCHEMA", kName}, {"CONSTRAINT_NAME", kName},
+          {"TABLE_CATALOG", kName}, {"TABLE_SCHEMA", kName}, {"TABLE_NAME", kName},
+          {"CONSTRAINT_TYPE", SqlType::varchar(11)}, {"IS_DEFERRABLE", SqlType::varchar(2)},
+          {"INITIALLY_DEFERRED", SqlType::varchar(2)}},
+         informationTableConstraints},
+        {"INFORMATION_SCHEMA", "KEY_COLUMN_USAGE",
+         {{"CONSTRAINT_CATALOG", kName}, {"CONSTRAINT_SCHEMA", kName}, {"CONSTRAINT_NAME", kName},
+          {"TABLE_CATALOG", kName}, {"TABLE_SCHEMA", kName}, {"TABLE_NAME", kName}, {"COLUMN_NAME", kName},
+          {"ORDINAL_POSITION", kInt}},
+         informationKeyColumnUsage},
+        {"INFORMATION_SCHEMA", "CHECK_CONSTRAINTS",
+         {{"CONSTRAINT_CATALOG", kName}, {"CONSTRAINT_SCHEMA", kName}, {"CONSTRAINT_NAME", kName},
+          {"CHECK_CLAUSE", SqlType::nvarchar(4000)}},
+         informationCheckConstraints},
+        {"INFORMATION_SCHEMA", "REFERENTIAL_CONSTRAINTS",
+         {{"CONSTRAINT_CATALOG", kName}, {"CONSTRAINT_SCHEMA", kName}, {"CONSTRAINT_NAME", kName},
+          {"UNIQUE_CONSTRAINT_CATALOG", kName}, {"UNIQUE_CONSTRAINT_SCHEMA", kName}, {"UNIQUE_CONSTRAINT_NAME", kName},
+          {"MATCH_OPTION", SqlType::varchar(7)}, {"UPDATE_RULE", SqlType::varchar(11)},
+          {"DELETE_RULE", SqlType::varchar(11)}},
+         informationReferentialConstraints},
+        {"sys", "objects", objectColumns(), sysObjects},
         {"sys", "tables",
-         {{"name", kName}, {"object_id", kInt}, {"principal_id", kInt}, {"schema_id", kInt}, {"parent_object_id", kInt},
-          {"type", SqlType{Base::Char, 2}}, {"type_desc", SqlType::nvarchar(60)}, {"create_date", SqlType{Base::DateTime}},
-          {"modify_date", SqlType{Base::DateTime}}, {"is_ms_shipped", kBit}, {"is_published", kBit},
-          {"is_schema_published", kBit}},
-         [](Catalog &c, const std::string &db) { return sysObjects(c, db, true, false); }},
+         objectColumns() + std::vector<ColumnDef>{
+             {"lob_data_space_id", kInt}, {"filestream_data_space_id", kInt}, {"max_column_id_used", kInt},
+             {"lock_on_bulk_load", kBit}, {"uses_ansi_nulls", kBit}, {"is_replicated", kBit},
+             {"has_replication_filter", kBit}, {"is_merge_published", kBit}, {"is_sync_tran_subscribed", kBit},
+             {"has_unchecked_assembly_data", kBit}, {"text_in_row_limit", kInt},
+             {"large_value_types_out_of_row", kBit}, {"is_tracked_by_cdc", kBit}, {"lock_escalation", kTiny},
+             {"lock_escalation_desc", kDesc}, {"is_filetable", kBit}, {"is_memory_optimized", kBit},
+             {"durability", kTiny}, {"durability_desc", kDesc}, {"temporal_type", kTiny},
+             {"temporal_type_desc", kDesc}, {"history_table_id", kInt}, {"is_remote_data_archive_enabled", kBit},
+             {"is_external", kBit}},
+         sysTables},
         {"sys", "views",
-         {{"name", kName}, {"object_id", kInt}, {"principal_id", kInt}, {"schema_id", kInt}, {"parent_object_id", kInt},
-          {"type", SqlType{Base::Char, 2}}, {"type_desc", SqlType::nvarchar(60)}, {"create_date", SqlType{Base::DateTime}},
-          {"modify_date", SqlType{Base::DateTime}}, {"is_ms_shipped", kBit}, {"is_published", kBit},
-          {"is_schema_published", kBit}},
-         [](Catalog &c, const std::string &db) { return sysObjects(c, db, false, true); }},
-        {"sys", "columns",
-         {{"object_id", kInt}, {"name", kName}, {"column_id", kInt}, {"system_type_id", kTiny}, {"user_type_id", kInt},
-          {"max_length", kSmall}, {"precision", kTiny}, {"scale", kTiny}, {"collation_name", kName},
-          {"is_nullable", kBit}, {"is_identity", kBit}, {"is_computed", kBit}},
-         sysColumns},
+         objectColumns() + std::vector<ColumnDef>{
+             {"is_replicated", kBit}, {"has_replication_filter", kBit}, {"has_opaque_metadata", kBit},
+             {"has_unchecked_assembly_data", kBit}, {"with_check_option", kBit}, {"is_date_correlation_view", kBit},
+             {"is_tracked_by_cdc", kBit}},
+         sysViews},
+        {"sys", "key_constraints",
+         objectColumns() + std::vector<ColumnDef>{{"unique_index_id", kInt}, {"is_system_named", kBit}, {"is_enforced", kBit}},
+         sysKeyConstraints},
+        {"sys", "check_constraints",
+         objectColumns() + std::vector<ColumnDef>{
+             {"is_disabled", kBit}, {"is_not_for_replication", kBit}, {"is_not_trusted", kBit},
+             {"parent_column_id", kInt}, {"definition", kMax}, {"uses_database_collation", kBit},
+             {"is_system_named", kBit}},
+         sysCheckConstraints},
+        {"sys", "default_constraints",
+         objectColumns() + std::vector<ColumnDef>{{"parent_column_id", kInt}, {"definition", kMax}, {"is_system_named", kBit}},
+         sysDefaultConstraints},
+        {"sys", "foreign_keys",
+         objectColumns() + std::vector<ColumnDef>{
+             {"referenced_object_id", kInt}, {"key_index_id", kInt}, {"is_disabled", kBit},
+             {"is_not_for_replication", kBit}, {"is_not_trusted", kBit}, {"delete_referential_action", kTiny},
+             {"delete_referential_action_desc", kDesc}, {"update_referential_action", kTiny},
+             {"update_referential_action_desc", kDesc}, {"is_system_named", kBit}},
+         sysForeignKeys},
+        {"sys", "foreign_key_columns",
+         {{"constraint_object_id", kInt}, {"constraint_column_id", kInt}, {"parent_object_id", kInt},
+          {"parent_column_id", kInt}, {"referenced_object_id", kInt}, {"referenced_column_id", kInt}},
+         sysForeignKeyColumns},
+        {"sys", "columns", columnColumns(), sysColumns},
+        {"sys", "identity_columns",
+         columnColumns() + std::vector<ColumnDef>{{"seed_value", kVariant}, {"increment_value", kVariant},
+                                                  {"last_value", kVariant}, {"is_not_for_replication", kBit}},
+         sysIdentityColumns},
+        {"sys", "indexes",
+         {{"object_id", kInt}, {"name", kName}, {"index_id", kInt}, {"type", kTiny}, {"type_desc", kDesc},
+          {"is_unique", kBit}, {"data_space_id", kInt}, {"ignore_dup_key", kBit}, {"is_primary_key", kBit},
+          {"is_unique_constraint", kBit}, {"fill_factor", kTiny}, {"is_padded", kBit}, {"is_disabled", kBit},
+          {"is_hypothetical", kBit}, {"is_ignored_in_optimization", kBit}, {"allow_row_locks", kBit},
+          {"allow_page_locks", kBit}, {"has_filter", kBit}, {"filter_definition", kMax}, {"compression_delay", kInt},
+          {"suppress_dup_key_messages", kBit}, {"auto_created", kBit}, {"optimize_for_sequential_key", kBit}},
+         sysIndexes},
+        {"sys", "index_columns",
+         {{"object_id", kInt}, {"index_id", kInt}, {"index_column_id", kInt}, {"column_id", kInt},
+          {"key_ordinal", kTiny}, {"partition_ordinal", kTiny}, {"is_descending_key", kBit},
+          {"is_included_column", kBit}, {"column_store_order_ordinal", kTiny}},
+         sysIndexColumns},
         {"sys", "schemas", {{"name", kName}, {"schema_id", kInt}, {"principal_id", kInt}}, sysSchemas},
-        {"sys", "databases",
-         {{"name", kName}, {"database_id", kInt}, {"collation_name", kName}, {"state", kTiny},
-          {"state_desc", SqlType::nvarchar(60)}, {"is_read_only", kBit}},
-         sysDatabases},
         {"sys", "types",
          {{"name", kName}, {"system_type_id", kTiny}, {"user_type_id", kInt}, {"schema_id", kInt},
-          {"max_length", kSmall}, {"precision", kTiny}, {"scale", kTiny}, {"collation_name", kName},
-          {"is_nullable", kBit}, {"is_user_defined", kBit}},
+          {"principal_id", kInt}, {"max_length", kSmall}, {"precision", kTiny}, {"scale", kTiny},
+          {"collation_name", kName}, {"is_nullable", kBit}, {"is_user_defined", kBit}, {"is_assembly_type", kBit},
+          {"default_object_id", kInt}, {"rule_object_id", kInt}, {"is_table_type", kBit}},
          sysTypes},
+        {"sys", "databases",
+         {{"name", kName}, {"database_id", kInt}, {"source_database_id", kInt},
+          {"owner_sid", SqlType{Base::VarBinary, 85}}, {"create_date", kDate}, {"compatibility_level", kTiny},
+          {"collation_name", kName}, {"user_access", kTiny}, {"user_access_desc", kDesc}, {"is_read_only", kBit},
+          {"is_auto_close_on", kBit}, {"is_auto_shrink_on", kBit}, {"state", kTiny}, {"state_desc", kDesc},
+          {"is_in_standby", kBit}, {"is_cleanly_shutdown", kBit}, {"is_supplemental_logging_enabled", kBit},
+          {"snapshot_isolation_state", kTiny}, {"snapshot_isolation_state_desc", kDesc},
+          {"is_read_committed_snapshot_on", kBit}, {"recovery_model", kTiny}, {"recovery_model_desc", kDesc},
+          {"page_verify_option", kTiny}, {"page_verify_option_desc", kDesc}, {"is_auto_create_stats_on", kBit},
+          {"is_auto_create_stats_incremental_on", kBit}, {"is_auto_update_stats_on", kBit},
+          {"is_auto_update_stats_async_on", kBit}, {"is_ansi_null_default_on", kBit}, {"is_ansi_nulls_on", kBit},
+          {"is_ansi_padding_on", kBit}, {"is_ansi_warnings_on", kBit}, {"is_arithabort_on", kBit},
+          {"is_concat_null_yields_null_on", kBit}, {"is_numeric_roundabort_on", kBit},
+          {"is_quoted_identifier_on", kBit}, {"is_recursive_triggers_on", kBit},
+          {"is_cursor_close_on_commit_on", kBit}, {"is_local_cursor_default", kBit}, {"is_fulltext_enabled", kBit},
+          {"is_trustworthy_on", kBit}, {"is_db_chaining_on", kBit}, {"is_parameterization_forced", kBit},
+          {"is_master_key_encrypted_by_server", kBit}, {"is_query_store_on", kBit}},
+         sysDatabases},
     };
     return views;
 }
