@@ -8,6 +8,7 @@
 #include "tsql/Errors.h"
 #include "tsql/Numeric.h"
 #include "tsql/Procedures.h"
+#include "tsql/Security.h"
 #include "tsql/Storage.h"
 #include "tsql/Text.h"
 
@@ -57,6 +58,7 @@ void BatchRunner::run(const Statement &s)
     const std::string database = m_e.currentDatabase(); // the trace names where the statement started
     const std::size_t queued = m_queue.size();
     try {
+        security::checkStatement(*this, s);
         switch (s.kind) {
         case Statement::Kind::Select: select(s.as<SelectStatement>()); break;
         case Statement::Kind::Insert:
@@ -76,7 +78,7 @@ void BatchRunner::run(const Statement &s)
         case Statement::Kind::Execute: execute(s.as<Execute>()); break;
         case Statement::Kind::WaitFor: waitfor(s.as<WaitFor>()); break;
         case Statement::Kind::Dbcc: dbcc(*this, s.as<Dbcc>()); break;
-        case Statement::Kind::Login: login(*this, s.as<Login>()); break;
+        case Statement::Kind::Login: security::run(*this, s.as<Login>()); break;
         case Statement::Kind::Merge: throw err::make(40517, "MERGE").atLine(s.line);
         case Statement::Kind::Empty: break;
         default: ddl::run(*this, s); break;
