@@ -190,6 +190,7 @@ bool Connection::login()
     const std::string database = request.database.empty() ? m_settings.defaultDatabase : request.database;
     tsql::SessionOptions options;
     options.login = user;
+    options.serverLogin = true;
     options.hostName = request.hostName;
     options.applicationName = request.appName;
     options.spid = 50 + m_id % 30000;
