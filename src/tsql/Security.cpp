@@ -316,7 +316,8 @@ bool Principal::mayDefine(const std::string &database) const
 int authorize(Engine &engine, int action, const char *table, const char *database)
 {
     const Principal *p = engine.principal();
-    if (!p || !database || !table || std::string_view(database) == "temp")
+    // The temporary database is every session's own; main holds only the system views.
+    if (!p || !database || !table || std::string_view(database) == "temp" || std::string_view(database) == "main")
         return SQLITE_OK;
     const std::string db = database;
     if (!p->isUser(db)) {
@@ -461,8 +462,9 @@ bool checkPassword(const std::string &folder, const std::string &login, const st
 {
     initSodium();
     static std::counting_semaphore<2> hashing(2);
-    static const std::string dummy = hashPassword("talvor");
-    std::string hash = dummy;
+    // An unknown name is checked against a hash of a forgotten random password, made with the
+    // same limits, so that it costs what a real check costs.
+    std::string hash = "$argon2id$v=19$m=65536,t=2,p=1$ywid1irC9jdHGLxKAVNMqA$C/zXyBG25j60a9xsaVUcwD7rp/Sbramg2KzyojtVhl8";
     bool known = false;
     const std::string path = (std::filesystem::path(folder) / "master.sqlite").string();
     sqlite3 *db = nullptr;

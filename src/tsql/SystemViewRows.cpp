@@ -227,9 +227,12 @@ Rows sysDatabases(Catalog &c, const std::string &)
                     Value::text("ONLINE", SqlType::nvarchar(60)), integer(0, kBit)});
     rows.push_back({name("tempdb"), integer(2), name("SQL_Latin1_General_CP1_CI_AS"), integer(0, kTiny),
                     Value::text("ONLINE", SqlType::nvarchar(60)), integer(0, kBit)});
-    for (const std::string &d : c.databases())
+    for (const std::string &d : c.databases()) {
+        if (iequals(d, "master"))
+            continue; // the folder's logins: listed above, as SQL Server always lists master
         rows.push_back({name(d), integer(c.databaseId(d)), name("SQL_Latin1_General_CP1_CI_AS"), integer(0, kTiny),
                         Value::text("ONLINE", SqlType::nvarchar(60)), integer(c.isReadOnly(d) ? 1 : 0, kBit)});
+    }
     return rows;
 }
 

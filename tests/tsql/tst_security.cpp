@@ -94,6 +94,8 @@ void TestSecurity::roles_data()
     QTest::newRow("reader: add itself to a role")
         << QStringList{"db_datareader"} << "ALTER ROLE db_owner ADD MEMBER clerk"
         << "Msg 15151: Cannot alter the role 'db_owner', because it does not exist or you do not have permission.";
+    QTest::newRow("no role: the system views") << QStringList{} << "SELECT COUNT(*) FROM sys.databases WHERE name = 'master'"
+                                               << "1";
     QTest::newRow("create database") << QStringList{"db_owner"} << "CREATE DATABASE Extra"
                                      << "Msg 262: CREATE DATABASE permission denied in database 'master'.";
 }
