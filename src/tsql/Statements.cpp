@@ -52,8 +52,10 @@ std::vector<std::string> refusedColumns(const std::string &message)
 void BatchRunner::run(const Statement &s)
 {
     m_e.startStatement();
-    // The program's one statement is traced exactly as it came; a batch's statements as written.
-    const std::string_view text = m_single ? std::string_view(m_text)
+    // The program's one statement is traced exactly as it came, and so is a batch of one
+    // statement (the program through talvor-server); a longer batch's statements as written.
+    const bool whole = m_single || (m_batch.statements.size() == 1 && m_batch.statements.front().get() == &s);
+    const std::string_view text = whole ? std::string_view(m_text)
                                            : std::string_view(m_text).substr(s.offset, s.endOffset - s.offset);
     const std::string database = m_e.currentDatabase(); // the trace names where the statement started
     const std::size_t queued = m_queue.size();
