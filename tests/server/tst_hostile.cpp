@@ -32,7 +32,14 @@ std::string randomBytes(quint32 seed, int n)
     return s;
 }
 
-// The test process's resident memory: the server runs in it.
+// The test process's resident memory: the server runs in it. Not under AddressSanitizer, whose
+// quarantine keeps freed memory resident on purpose.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool measuresMemory = false;
+#else
+constexpr bool measuresMemory = true;
+#endif
+
 qint64 residentBytes()
 {
     QFile status("/proc/self/status");
@@ -169,7 +176,8 @@ void TestHostile::loginFlood()
     for (auto &t : flood)
         t.join();
     QCOMPARE(refused.load(), 20);
-    QVERIFY2(residentBytes() - before < 400 * 1024 * 1024, "a login flood took memory without bound");
+    if (measuresMemory)
+        QVERIFY2(residentBytes() - before < 400 * 1024 * 1024, "a login flood took memory without bound");
     QVERIFY(stillServes(server.port()));
 }
 
@@ -202,7 +210,8 @@ void TestHostile::hugeBatch()
     }
     QVERIFY2(sent < 100LL * 1024 * 1024, "the server read a 100 MB batch to its end");
     QVERIFY(big.closedByServer());
-    QVERIFY2(residentBytes() - before < 64 * 1024 * 1024, "the refused batch was held in memory");
+    if (measuresMemory)
+        QVERIFY2(residentBytes() - before < 64 * 1024 * 1024, "the refused batch was held in memory");
     const auto answer = bystander.batch("SELECT 1");
     QVERIFY2(answer && answer->find('\xD1') != std::string::npos, "another connection was disturbed");
 }
