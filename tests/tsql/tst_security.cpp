@@ -64,6 +64,8 @@ void TestSecurity::roles_data()
         << QStringList{"db_datareader"} << "INSERT INTO tbLog VALUES (2)"
         << "Msg 229: The INSERT permission was denied on the object 'tbLog', database 'Patient_Data', schema 'dbo'.";
     QTest::newRow("writer: insert") << QStringList{"db_datawriter"} << "INSERT INTO tbLog VALUES (2)" << "(1 rows)";
+    QTest::newRow("writer: insert numbering an identity") << QStringList{"db_datawriter"}
+                                                          << "INSERT INTO tbSeq (n) VALUES (2)" << "(1 rows)";
     QTest::newRow("writer: update reading its WHERE")
         << QStringList{"db_datawriter"} << "UPDATE tbLog SET n = 3 WHERE n = 1" << selectDenied;
     QTest::newRow("writer and reader: delete") << QStringList{"db_datawriter", "db_datareader"}
@@ -106,7 +108,7 @@ void TestSecurity::roles()
     QFETCH(QString, statement);
     QFETCH(QString, expected);
     EngineFixture f;
-    f.script({"CREATE TABLE tbLog (n int)", "INSERT INTO tbLog VALUES (1)", "CREATE VIEW vLog AS SELECT n FROM tbLog",
+    f.script({"CREATE TABLE tbLog (n int)", "INSERT INTO tbLog VALUES (1)", "CREATE TABLE tbSeq (id int IDENTITY(1,1), n int)", "CREATE VIEW vLog AS SELECT n FROM tbLog",
               "USE Build_File", "CREATE TABLE tbOther (a int)", "USE Patient_Data",
               "CREATE LOGIN clerk WITH PASSWORD = 'Secret-1'", "CREATE USER clerk FOR LOGIN clerk"});
     for (const QString &role : roles)
