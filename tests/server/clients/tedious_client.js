@@ -27,7 +27,8 @@ const connection = new Connection({
     encrypt: encrypt === 'encrypt',
     // The test's certificate is self-signed.
     trustServerCertificate: true,
-    connectTimeout: 10000,
+    // A password check on a busy machine takes a while.
+    connectTimeout: 60000,
     requestTimeout: 30000,
     useUTC: false,
   },
