@@ -116,7 +116,7 @@ $(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard src/tsql/*.h src/tds/*.h fuzz/*.h) | fuz
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -c $< -o $@
 
 $(FUZZ_BUILD)/talvor-fuzz-session: $(FUZZ_OBJECTS)
-	$(FUZZ_CXX) $(FUZZ_FLAGS) $^ $$(pkg-config --libs sqlite3) -o $@
+	$(FUZZ_CXX) $(FUZZ_FLAGS) $^ $$(pkg-config --libs sqlite3 libsodium) -o $@
 
 $(FUZZ_BUILD)/talvor-fuzz-packets: $(FUZZ_PACKET_OBJECTS)
 	$(FUZZ_CXX) $(FUZZ_FLAGS) $^ -o $@

@@ -8,6 +8,7 @@
 #include "Figures.h"
 #include "Floor.h"
 #include "QuietComponents.h"
+#include "ServerLoad.h"
 #include "Upgrade.h"
 
 #include "platform/components/Components.h"
@@ -38,14 +39,18 @@ struct Options {
     int runs = 25;
     bool update = true;
     bool explain = false;
+    bench::LoadOptions load;
 };
 
 int usage()
 {
     std::fputs("Usage: talvor-bench [--folder DIR] [--patients N] [--runs R] [--skip-update] [--explain]\n"
+               "                    [--clerks N] [--load-seconds S] [--think-ms T]\n"
                "Makes a demo database of N patients in DIR once (default 1000000, next to the build's bin\n"
                "folder), then prints one line per case. --patients 2000 --runs 3 checks the harness quickly;\n"
-               "--explain adds the SQLite SQL the engine made of each statement and SQLite's plan for it.\n",
+               "--explain adds the SQLite SQL the engine made of each statement and SQLite's plan for it.\n"
+               "--clerks, --load-seconds and --think-ms shape the load on talvor-server (default 50 clerks\n"
+               "for 60 s, pausing about 1000 ms between searches; then again without pauses).\n",
                stderr);
     return 2;
 }
@@ -241,9 +246,16 @@ int main(int argc, char *argv[])
             options.update = false;
         else if (a == QLatin1String("--explain"))
             options.explain = true;
+        else if (a == QLatin1String("--clerks") && i + 1 < args.size())
+            options.load.clerks = args.at(++i).toInt(&ok);
+        else if (a == QLatin1String("--load-seconds") && i + 1 < args.size())
+            options.load.seconds = args.at(++i).toInt(&ok);
+        else if (a == QLatin1String("--think-ms") && i + 1 < args.size())
+            options.load.thinkMs = args.at(++i).toInt(&ok);
         else
             return usage();
-        if (!ok || options.patients < 1 || options.runs < 1)
+        if (!ok || options.patients < 1 || options.runs < 1 || options.load.clerks < 1 || options.load.seconds < 1
+            || options.load.thinkMs < 0)
             return usage();
     }
     if (options.folder.isEmpty())
@@ -363,6 +375,8 @@ int main(int argc, char *argv[])
              }) && ok;
     }
     platform::ui::MessageBox::setResponder({});
+
+    ok = bench::benchServerLoad(options.folder, samples, options.load) && ok;
 
     if (options.update) {
         const QString scratch = options.folder + QStringLiteral("-update");

@@ -11,3 +11,12 @@ function(add_talvor_test name)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=UTC;TALVOR_SQL_TRACE=;TALVOR_AUDIT_FILE=/dev/null"
     TIMEOUT 600)
 endfunction()
+
+# The same test program once more with the program's connection going through a talvor-server
+# (tests/server/ServedFolder.h).
+function(add_talvor_test_through_server name)
+  add_test(NAME ${name}_through_server COMMAND ${name})
+  set_tests_properties(${name}_through_server PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=UTC;TALVOR_SQL_TRACE=;TALVOR_TEST_THROUGH_SERVER=1"
+    TIMEOUT 600)
+endfunction()

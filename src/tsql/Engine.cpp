@@ -70,7 +70,7 @@ int authorize(void *self, int action, const char *a, const char *b, const char *
         // The in-memory main database holds nothing of a user's but the system views.
         if (db && std::strcmp(db, "main") == 0 && !(a && std::strncmp(a, "tsql_sys_", 9) == 0))
             return SQLITE_DENY;
-        return SQLITE_OK;
+        return security::authorize(*engine, action, a, db);
     case SQLITE_FUNCTION: {
         static const char *allowed[] = {"count", "min", "max", "sum", "avg", "coalesce", "ifnull", "row_number",
                                         "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value",
@@ -143,9 +143,11 @@ Engine::Engine(const std::string &folder, const std::string &database, const Ses
     std::sort(files.begin(), files.end());
     for (const auto &f : files)
         attach(f.stem().string(), f.string());
+    if (options.serverLogin)
+        m_principal = std::make_unique<security::Principal>(m_conn, m_catalog, options.login);
     if (!database.empty()) {
         auto d = m_catalog.findDatabase(database);
-        if (!d || *d == "temp")
+        if (!d || *d == "temp" || (m_principal && !m_principal->isUser(*d)))
             throw err::make(4060, database);
         m_current = *d;
     }
@@ -526,7 +528,7 @@ void Engine::trace(const std::string &database, std::string_view statement, bool
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
     std::string line = std::string("{\"time\":\"") + stamp + "\",\"database\":\"" + jsonEscape(database) +
-                       "\",\"statement\":\"" + jsonEscape(statement) + "\",\"ok\":" + (ok ? "true" : "false");
+                       "\",\"statement\":\"" + jsonEscape(security::maskPasswords(statement)) + "\",\"ok\":" + (ok ? "true" : "false");
     if (ok)
         line += ",\"rows\":" + std::to_string(rows);
     else

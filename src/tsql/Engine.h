@@ -12,6 +12,7 @@
 #include "tsql/Compiler.h"
 #include "tsql/Cursor.h"
 #include "tsql/Runtime.h"
+#include "tsql/Security.h"
 #include "tsql/Session.h"
 #include "tsql/Sqlite.h"
 
@@ -80,6 +81,8 @@ public:
     // ---- for the batch runner and the statements ----
     SessionState &state() { return m_state; }
     const SessionOptions &options() const { return m_options; }
+    // The login the session runs as; null for the folder's owner.
+    security::Principal *principal() { return m_principal.get(); }
     void setCurrent(const std::string &db) { m_current = db; }
     // Open cursors read their remaining rows into memory before a write or a schema change.
     void settleCursors();
@@ -151,6 +154,7 @@ private:
     int m_timeoutMs = 0;
     std::chrono::steady_clock::time_point m_started;
     int m_batches = 0;
+    std::unique_ptr<security::Principal> m_principal;
 };
 
 } // namespace tsql

@@ -146,10 +146,4 @@ void runProcedure(BatchRunner &b, const Execute &s)
         b.assign(s.returnVariable, "=", Value::integer(status, SqlType{Base::Int}));
 }
 
-void login(BatchRunner &, const Login &s)
-{
-    // Logins and permissions belong to a server; the embedded engine has one user.
-    throw err::make(40517, s.verb).atLine(s.line);
-}
-
 } // namespace tsql

@@ -1,6 +1,6 @@
 #pragma once
 // EXECUTE: dynamic SQL, sp_executesql and the system procedures (sp_help, sp_columns, ...);
-// DBCC; logins and permissions.
+// DBCC.
 
 #include "tsql/AstStatements.h"
 
@@ -10,6 +10,5 @@ class BatchRunner;
 
 void runProcedure(BatchRunner &b, const ast::Execute &s);
 void dbcc(BatchRunner &b, const ast::Dbcc &s);
-void login(BatchRunner &b, const ast::Login &s);
 
 } // namespace tsql

@@ -88,6 +88,9 @@ struct SessionOptions {
     std::string hostName;             // HOST_NAME()
     std::string applicationName;      // APP_NAME()
     int spid = 51;                    // @@SPID
+    // True: `login` is one of the folder's logins (CREATE LOGIN), and the session may do only
+    // what its users and roles allow. False: the folder's owner, who may do everything.
+    bool serverLogin = false;
 };
 
 // What the engine made of one statement, for the benchmark and for troubleshooting.

@@ -8,6 +8,7 @@
 #include "tsql/Errors.h"
 #include "tsql/Numeric.h"
 #include "tsql/Procedures.h"
+#include "tsql/Security.h"
 #include "tsql/Storage.h"
 #include "tsql/Text.h"
 
@@ -51,12 +52,15 @@ std::vector<std::string> refusedColumns(const std::string &message)
 void BatchRunner::run(const Statement &s)
 {
     m_e.startStatement();
-    // The program's one statement is traced exactly as it came; a batch's statements as written.
-    const std::string_view text = m_single ? std::string_view(m_text)
+    // The program's one statement is traced exactly as it came, and so is a batch of one
+    // statement (the program through talvor-server); a longer batch's statements as written.
+    const bool whole = m_single || (m_batch.statements.size() == 1 && m_batch.statements.front().get() == &s);
+    const std::string_view text = whole ? std::string_view(m_text)
                                            : std::string_view(m_text).substr(s.offset, s.endOffset - s.offset);
     const std::string database = m_e.currentDatabase(); // the trace names where the statement started
     const std::size_t queued = m_queue.size();
     try {
+        security::checkStatement(*this, s);
         switch (s.kind) {
         case Statement::Kind::Select: select(s.as<SelectStatement>()); break;
         case Statement::Kind::Insert:
@@ -76,7 +80,7 @@ void BatchRunner::run(const Statement &s)
         case Statement::Kind::Execute: execute(s.as<Execute>()); break;
         case Statement::Kind::WaitFor: waitfor(s.as<WaitFor>()); break;
         case Statement::Kind::Dbcc: dbcc(*this, s.as<Dbcc>()); break;
-        case Statement::Kind::Login: login(*this, s.as<Login>()); break;
+        case Statement::Kind::Login: security::run(*this, s.as<Login>()); break;
         case Statement::Kind::Merge: throw err::make(40517, "MERGE").atLine(s.line);
         case Statement::Kind::Empty: break;
         default: ddl::run(*this, s); break;

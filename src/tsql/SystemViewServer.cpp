@@ -86,9 +86,12 @@ Rows sysDatabases(Catalog &c, const std::string &)
     Rows rows;
     rows.push_back(databaseRow("master", 1, {}, false, {0, "ONLINE"}));
     rows.push_back(databaseRow("tempdb", 2, {}, false, {0, "ONLINE"}));
-    for (const std::string &d : c.databases())
+    for (const std::string &d : c.databases()) {
+        if (iequals(d, "master"))
+            continue; // the folder's logins: listed above, as SQL Server always lists master
         rows.push_back(databaseRow(d, c.databaseId(d), createdDate(c, d), c.isReadOnly(d),
                                    c.isSuspect(d) ? DatabaseState{4, "SUSPECT"} : DatabaseState{0, "ONLINE"}));
+    }
     return rows;
 }
 

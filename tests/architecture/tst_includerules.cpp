@@ -139,8 +139,9 @@ void addRules()
     QTest::addColumn<QString>("brokenInclude");
     QTest::addColumn<QString>("brokenTarget");
 
-    QTest::newRow("tsql: only tsql, the standard library and SQLite")
-        << QStringList{"src/tsql/"} << QStringList{"src/tsql/", "<std>", "<sqlite>", "<system>"} << QStringList{}
+    QTest::newRow("tsql: only tsql, the standard library, SQLite and libsodium")
+        << QStringList{"src/tsql/"} << QStringList{"src/tsql/", "<std>", "<sqlite>", "<system>", "<sodium>"}
+        << QStringList{}
         << "src/tsql/Engine.cpp" << "#include <QString>" << "";
     QTest::newRow("tds: only tds, the engine's types, the standard library and TLS")
         << QStringList{"src/tds/"} << QStringList{"src/tds/", "src/tsql/", "<std>", "<system>", "<openssl>"}

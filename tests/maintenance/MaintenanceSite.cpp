@@ -1,5 +1,7 @@
 #include "MaintenanceSite.h"
 
+#include "ServedFolder.h"
+
 #include "demo/DemoDatabase.h"
 #include "maintenance/frmAdmin.h"
 #include "platform/data/Connection.h"
@@ -35,7 +37,7 @@ Site::Site(const QStringList &leaveOut)
     for (const QString &name : source.entryList(QDir::Files))
         if (!leaveOut.contains(QFileInfo(name).completeBaseName(), Qt::CaseInsensitive))
             QFile::copy(source.filePath(name), QDir(m_dir.path()).filePath(name));
-    m_connection = platform::openConnection(m_dir.path());
+    m_connection = servedfolder::open(m_dir.path());
 }
 
 Site::~Site() = default;

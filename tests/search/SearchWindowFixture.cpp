@@ -1,6 +1,7 @@
 #include "SearchWindowFixture.h"
 
 #include "SearchTestDatabase.h"
+#include "ServedFolder.h"
 #include "platform/components/Components.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/MessageBox.h"
@@ -83,7 +84,7 @@ void SearchWindowFixture::createDatabase()
     // The engine writes every statement it receives here, exactly as received.
     m_tracePath = m_traceDir.filePath(QStringLiteral("trace.jsonl"));
     qputenv("TALVOR_SQL_TRACE", QFile::encodeName(m_tracePath));
-    m_connection = platform::openConnection(m_databaseDir.path());
+    m_connection = servedfolder::open(m_databaseDir.path());
     platform::components::registerFactory(QStringLiteral("prjPatientBrelmontaxis.ctlHeader"),
                                           [](QWidget *parent) { return new RecordingHeader(parent); });
     platform::ui::MessageBox::setResponder(

@@ -139,7 +139,8 @@ bool RawClient::login(const std::string &user, const std::string &password, cons
         return false;
     if (!send(tds::PacketType::Login7, loginMessage(user, password, database)))
         return false;
-    const auto answer = readMessage();
+    // The answer waits for the password check and any slowing of failed logins from this address.
+    const auto answer = readMessage(20000);
     // LOGINACK's interface and version bytes: 1 (Transact-SQL), then 7.4.
     return answer && answer->find(std::string("\x01\x74\x00\x00\x04", 5)) != std::string::npos;
 }

@@ -1,5 +1,9 @@
 #include "TestDatabase.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <atomic>
 #include <stdexcept>
 
@@ -94,7 +98,9 @@ QStringList everyTypeColumns()
     return names;
 }
 
-void create(const std::string &folder)
+namespace {
+
+void generate(const std::string &folder)
 {
     auto session = tsql::Session::open(folder, "");
     session->createDatabase("Patient_Data");
@@ -113,11 +119,30 @@ void create(const std::string &folder)
     runAll(*session, nulls + ")");
     runAll(*session, "CREATE TABLE Numbers (n int NOT NULL PRIMARY KEY, label varchar(40) NOT NULL)");
     runAll(*session, "CREATE TABLE tbLog (entry int NOT NULL)");
+    runAll(*session, "CREATE LOGIN clerk WITH PASSWORD = 'Secret-1'; CREATE USER clerk FOR LOGIN clerk; "
+                     "ALTER ROLE db_owner ADD MEMBER clerk");
     tsql::BulkInserter numbers(*session, "Patient_Data", "Numbers", {"n", "label"});
     for (int n = 1; n <= NumbersRows; ++n)
         numbers.add({tsql::Value::integer(n, tsql::SqlType(tsql::Base::Int)),
                      tsql::Value::text("row number " + std::to_string(n), tsql::SqlType::varchar(40))});
     numbers.commit();
+}
+
+} // namespace
+
+void create(const std::string &folder)
+{
+    // Made once per test program and copied: the rows and the login's hash take a while, and
+    // nearly every test starts a server of its own.
+    static QTemporaryDir made;
+    static const bool ready = [] {
+        generate(made.path().toStdString());
+        return true;
+    }();
+    Q_UNUSED(ready);
+    const QDir from(made.path());
+    for (const QString &name : from.entryList({"*.sqlite"}, QDir::Files))
+        QFile::copy(from.filePath(name), QDir(QString::fromStdString(folder)).filePath(name));
 }
 
 std::unique_ptr<tsql::Session> open(const std::string &folder, const std::string &database,

@@ -1,8 +1,8 @@
 #pragma once
 // The databases the server tests are served from: a real engine folder with Patient_Data holding
 // EveryType (one column of each type, a row of values and a row of NULLs), Numbers (many rows, to
-// be cancelled while they stream) and tbLog; and sessions that count themselves, so that a test
-// can see a connection's session closed.
+// be cancelled while they stream) and tbLog, owned by the login clerk / Secret-1; and sessions
+// that count themselves, so that a test can see a connection's session closed.
 
 #include "tsql/Session.h"
 

@@ -1,21 +1,11 @@
 #include "TestServer.h"
 
 #include "TestDatabase.h"
-#include "tsql/Errors.h"
 
 #include <QProcess>
 #include <QtTest>
 
 namespace {
-
-class TestAuthenticator : public server::Authenticator {
-public:
-    bool check(const std::string &user, const std::string &password) override
-    {
-        return tsql::iequals(user, TestServer::User) && password == TestServer::Password;
-    }
-    std::string describe() const override { return "test login"; }
-};
 
 // A self-signed certificate for 127.0.0.1, made fresh for each run.
 void makeCertificate(const QString &dir)
@@ -47,11 +37,11 @@ TestServer::TestServer(const Options &options)
         settings.requireEncryption = options.requireEncryption;
     }
     server::Services services;
-    services.authenticator = std::make_shared<TestAuthenticator>();
     services.throttle = std::make_shared<server::LoginThrottle>(options.throttleStep, std::chrono::seconds(2), 3);
     const std::string folder = (m_dir.path() + "/databases").toStdString();
     QDir().mkpath(QString::fromStdString(folder));
     testdb::create(folder);
+    services.authenticator = std::make_shared<server::FolderLogins>(folder);
     services.sessions = [folder](const std::string &database, const tsql::SessionOptions &o) {
         return testdb::open(folder, database, o);
     };

@@ -1,6 +1,6 @@
 #pragma once
 // A talvor-server started in the test process on a free loopback port, on a fresh folder of
-// test databases (TestDatabase.h) and with a login "clerk" / "Secret-1" (and any other user refused).
+// test databases (TestDatabase.h), whose login "clerk" / "Secret-1" owns Patient_Data.
 
 #include "Server.h"
 

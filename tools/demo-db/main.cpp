@@ -4,12 +4,14 @@
 #include "demo/DemoDatabase.h"
 
 #include "platform/Failure.h"
+#include "tsql/Session.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
 
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -17,7 +19,7 @@ int usage()
 {
     std::fputs("Usage: talvor-demo-db FOLDER [--patients N] [--seed S]\n"
                "Creates the Patient_Data and Build_File databases in FOLDER (default 5000 patients,\n"
-               "seed 1) with the sign-in user demo / demo.\n",
+               "seed 1) with the sign-in user demo / demo, also a login (db_owner) for talvor-server.\n",
                stderr);
     return 2;
 }
@@ -29,6 +31,18 @@ bool readNumber(const QStringList &args, int &i, qulonglong max, qulonglong &out
     bool ok = false;
     out = args.at(++i).toULongLong(&ok);
     return ok && out <= max;
+}
+
+// The same demo / demo as a login, so that talvor-server serves the folder as it is.
+void createDemoLogin(const QString &folder)
+{
+    auto session = tsql::Session::open(folder.toStdString(), "Patient_Data");
+    auto run = session->run("CREATE LOGIN demo WITH PASSWORD = 'demo';\n"
+                            "CREATE USER demo FOR LOGIN demo; ALTER ROLE db_owner ADD MEMBER demo;\n"
+                            "USE Build_File; CREATE USER demo FOR LOGIN demo; ALTER ROLE db_owner ADD MEMBER demo;");
+    while (run->next())
+        if (run->item() == tsql::BatchRun::Item::Message && run->message().isError())
+            throw std::runtime_error(run->message().text);
 }
 
 } // namespace
@@ -67,6 +81,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "\rCreating the demo database: %3d%%", percent);
             std::fflush(stderr);
         });
+        createDemoLogin(folder);
     } catch (const platform::Failure &f) {
         std::fprintf(stderr, "\n%s\n", f.description().toLocal8Bit().constData());
         return 1;

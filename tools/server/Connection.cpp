@@ -182,7 +182,12 @@ bool Connection::login()
             return false;
         }
     }
-    if (!m_services.authenticator->check(user, request.password)) {
+    // FreeTDS, given PWD last in a connection string through unixODBC's wide calls, sends the
+    // string's terminating NUL as the password's last character; no password can hold one.
+    std::string password = request.password;
+    while (!password.empty() && password.back() == '\0')
+        password.pop_back();
+    if (!m_services.authenticator->check(user, password)) {
         m_services.throttle->failed(m_address);
         refuseLogin(user, "wrong user name or password");
         return false;
@@ -190,6 +195,7 @@ bool Connection::login()
     const std::string database = request.database.empty() ? m_settings.defaultDatabase : request.database;
     tsql::SessionOptions options;
     options.login = user;
+    options.serverLogin = true;
     options.hostName = request.hostName;
     options.applicationName = request.appName;
     options.spid = 50 + m_id % 30000;

@@ -25,14 +25,12 @@ std::string usage()
 {
     return "Usage: talvor-server FOLDER [options]\n"
            "Serves the embedded databases in FOLDER (one <Name>.sqlite file per database) to any client\n"
-           "that speaks SQL Server's protocol (TDS 7.3 or later).\n\n"
+           "that speaks SQL Server's protocol (TDS 7.3 or later). Clients sign in with the folder's\n"
+           "logins, made with CREATE LOGIN, CREATE USER and ALTER ROLE (talvor-sqlcmd -S FOLDER).\n\n"
            "  --listen ADDR:PORT        where to listen (default 127.0.0.1:1433; [::1]:1433 for IPv6)\n"
            "  --cert FILE --key FILE    TLS certificate chain and private key (PEM); needed for any\n"
            "                            address other than loopback\n"
            "  --require-encryption      refuse clients that do not encrypt the whole connection\n"
-           "  --logins FILE             who may sign in: lines 'name:<hash>' (see --hash-password)\n"
-           "  --any-login               accept every login without a password check (loopback only)\n"
-           "  --hash-password           read a password from standard input, print its hash, exit\n"
            "  --database NAME           database of a login that names none (default Patient_Data)\n"
            "  --max-connections N       connections at once (default 64)\n"
            "  --max-request-bytes N     largest request a client may send (default 16777216)\n"
@@ -71,12 +69,6 @@ Options parseOptions(const std::vector<std::string> &args)
             o.key = value();
         } else if (a == "--require-encryption") {
             o.settings.requireEncryption = true;
-        } else if (a == "--logins") {
-            o.loginsFile = value();
-        } else if (a == "--any-login") {
-            o.anyLogin = true;
-        } else if (a == "--hash-password") {
-            o.hashPassword = true;
         } else if (a == "--database") {
             o.settings.defaultDatabase = value();
         } else if (a == "--max-connections") {
@@ -101,7 +93,7 @@ Options parseOptions(const std::vector<std::string> &args)
             throw std::runtime_error("one folder only; '" + a + "' is a second");
         }
     }
-    if (o.help || o.hashPassword)
+    if (o.help)
         return o;
     if (o.folder.empty())
         throw std::runtime_error("no folder given");
@@ -109,9 +101,6 @@ Options parseOptions(const std::vector<std::string> &args)
         throw std::runtime_error("--cert and --key go together");
     if (o.settings.requireEncryption && o.certificate.empty())
         throw std::runtime_error("--require-encryption needs --cert and --key");
-    if (o.loginsFile.empty() == !o.anyLogin)
-        throw std::runtime_error(o.anyLogin ? "--logins and --any-login exclude each other"
-                                            : "say who may sign in: --logins FILE, or --any-login on loopback");
     return o;
 }
 

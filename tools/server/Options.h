@@ -14,9 +14,6 @@ struct Options {
     Settings settings;
     std::string certificate;
     std::string key;
-    std::string loginsFile;
-    bool anyLogin = false;
-    bool hashPassword = false;
     bool help = false;
 };
 

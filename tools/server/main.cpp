@@ -24,12 +24,6 @@ int main(int argc, char **argv)
         std::cout << usage();
         return 0;
     }
-    if (options.hashPassword) {
-        std::string password;
-        std::getline(std::cin, password);
-        std::cout << hashPassword(password) << '\n';
-        return 0;
-    }
 
     // Signals are taken by one thread with sigwait, so no connection thread is interrupted.
     sigset_t signals;
@@ -42,17 +36,11 @@ int main(int argc, char **argv)
     try {
         if (!std::filesystem::is_directory(options.folder))
             throw std::runtime_error("no folder " + options.folder);
-        Services services;
-        if (options.anyLogin) {
-            if (!isLoopback(options.settings.address))
-                throw std::runtime_error("--any-login is for loopback addresses only");
-            services.authenticator = std::make_shared<AnyLoginAuthenticator>();
-        } else {
-            services.authenticator = std::make_shared<PasswordFileAuthenticator>(options.loginsFile);
-        }
         if (!options.certificate.empty())
             options.settings.tls = tds::TlsContext::fromFiles(options.certificate, options.key);
         const std::string folder = std::filesystem::absolute(options.folder).string();
+        Services services;
+        services.authenticator = std::make_shared<FolderLogins>(folder);
         services.sessions = [folder](const std::string &database, const tsql::SessionOptions &o) {
             return tsql::Session::open(folder, database, o);
         };
