@@ -49,7 +49,7 @@ if(NOT WIN32)
   # Manual pages and the Debian changelog go in compressed as Debian wants them: gzip -9, without
   # the name and time stamp that would make every build differ.
   set(talvor_docs)
-  foreach(page talvor-search talvor-sqlcmd talvor-demo-db)
+  foreach(page talvor-search talvor-sqlcmd talvor-demo-db talvor-server)
     set(source ${PROJECT_SOURCE_DIR}/packaging/man/${page}.1)
     set(compressed ${PROJECT_BINARY_DIR}/packaging/${page}.1.gz)
     add_custom_command(OUTPUT ${compressed}

@@ -125,10 +125,20 @@ void frmAdmin::writeLog(const QString &line)
 
 void frmAdmin::ExecuteSQL(const QString &SQL)
 {
+    runStep([&] { return m_connection->openRecordset(SQL); });
+}
+
+// A statement that carries values read from a file is checked before it is sent.
+void frmAdmin::ExecuteSQL(const platform::Statement &SQL)
+{
+    runStep([&] { return m_connection->openRecordset(SQL); });
+}
+
+void frmAdmin::runStep(const std::function<std::unique_ptr<platform::Recordset>()> &open)
+{
     doEvents();
     try {
-        std::unique_ptr<platform::Recordset> rs = m_connection->openRecordset(SQL);
-        rs->close();
+        open()->close();
     } catch (const platform::Failure &failure) {
         // A failed step is reported in the log and the run goes on with the next one.
         writeLog(failure.description());
@@ -139,9 +149,13 @@ void frmAdmin::ExecuteSQL(const QString &SQL)
 QString frmAdmin::CheckColumnName(const QString &ColumnName, const QString &TableName)
 {
     m_connection->execute(QStringLiteral("Use Patient_DATA"));
-    std::unique_ptr<platform::Recordset> rs = m_connection->openRecordset(
-        "SELECT * FROM INFORMATION_SCHEMA.COLUMNS where COLUMN_NAME = '" + ColumnName
-        + "' and TABLE_NAME = '" + TableName + "'  ");
+    platform::Statement sql(platform::Statement::Kind::Select);
+    sql += QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.COLUMNS where COLUMN_NAME = '");
+    sql.addValue(ColumnName, QStringLiteral("column name"));
+    sql += QStringLiteral("' and TABLE_NAME = '");
+    sql.addValue(TableName, QStringLiteral("table name"));
+    sql += QStringLiteral("'  ");
+    std::unique_ptr<platform::Recordset> rs = m_connection->openRecordset(sql);
     QString found;
     if (rs->eof()) {
         writeLog("New Added Fields" + ColumnName);
@@ -157,8 +171,11 @@ QString frmAdmin::CheckColumnName(const QString &ColumnName, const QString &Tabl
 QString frmAdmin::CheckTableName(const QString &TableName, const QString &DBName)
 {
     m_connection->execute("Use " + DBName);
-    std::unique_ptr<platform::Recordset> rs = m_connection->openRecordset(
-        "SELECT * FROM INFORMATION_SCHEMA.TABLES where TABLE_NAME = '" + TableName + "'");
+    platform::Statement sql(platform::Statement::Kind::Select);
+    sql += QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.TABLES where TABLE_NAME = '");
+    sql.addValue(TableName, QStringLiteral("table name"));
+    sql += QStringLiteral("'");
+    std::unique_ptr<platform::Recordset> rs = m_connection->openRecordset(sql);
     QString found;
     if (!rs->eof()) {
         found = rs->field(QStringLiteral("TABLE_NAME")).toString();
@@ -298,7 +315,9 @@ void frmAdmin::LoadOccupationCodes()
 {
     const QStringList lines = platform::files::readLines(
         platform::files::inProgramFolder(QStringLiteral("OccupationCodes.txt")));
+    int lineNumber = 0;
     for (const QString &line : lines) {
+        ++lineNumber;
         // Fixed layout: the code is the first five characters, untrimmed; the rest describes.
         const QString code = line.left(5);
         QString description = line.mid(5);
@@ -310,8 +329,14 @@ void frmAdmin::LoadOccupationCodes()
         description = description.mid(begin, end - begin);
         // The statement is joined without escaping, so apostrophes would end the text early.
         ReplaceString(description, QStringLiteral("'"), QString());
-        ExecuteSQL(" insert into build_file.dbo.tbcoOccupation (Code,Description) VALUES('" + code
-                   + "','" + description + "')");
+        const QString where = QStringLiteral(" on line %1 of OccupationCodes.txt").arg(lineNumber);
+        platform::Statement sql(platform::Statement::Kind::Insert);
+        sql += QStringLiteral(" insert into build_file.dbo.tbcoOccupation (Code,Description) VALUES('");
+        sql.addValue(code, QStringLiteral("code") + where);
+        sql += QStringLiteral("','");
+        sql.addValue(description, QStringLiteral("description") + where);
+        sql += QStringLiteral("')");
+        ExecuteSQL(sql);
         writeLog("Adding..." + code + " " + description);
         doEvents();
     }

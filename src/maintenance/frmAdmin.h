@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QPlainTextEdit;
@@ -16,6 +17,8 @@ class HistoryRows;
 
 namespace platform {
 class Connection;
+class Recordset;
+class Statement;
 }
 
 class frmAdmin : public QWidget {
@@ -49,6 +52,8 @@ protected:
 
 private:
     void ExecuteSQL(const QString &SQL);
+    void ExecuteSQL(const platform::Statement &SQL);
+    void runStep(const std::function<std::unique_ptr<platform::Recordset>()> &open);
     void AddMissingColumn(const QString &TableName, const QString &ColumnName,
                           const QString &ColumnType);
     void RebuildHistoryTable(const QString &BaseName);

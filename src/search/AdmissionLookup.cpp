@@ -20,7 +20,7 @@ void frmMain2::LookUpAdmission()
 {
     setCursor(Qt::WaitCursor);
 
-    QString sql;
+    platform::Statement sql(platform::Statement::Kind::Select);
     sql += QStringLiteral("SELECT top 100 pat.HospNum,IDNum,LastName + ', ' + MiddleName + ' ' + FirstName as PatientName, ");
     sql += QStringLiteral(" CONVERT(varchar,BirthDate,101) as BirthDate,Sex  ");
     sql += QStringLiteral("  ");
@@ -28,7 +28,7 @@ void frmMain2::LookUpAdmission()
     sql += QStringLiteral(" Patient_Data.dbo.tbMaster MAS  on  PAT.Hospnum = Mas.HospNum where 1=1");
     if (!txtIDNum->text().isEmpty()) {
         sql += QStringLiteral(" and pat.idnum =  '");
-        sql += txtIDNum->text();
+        sql.addValue(txtIDNum->text(), QStringLiteral("Admission #"));
         sql += QStringLiteral("' ");
     }
 

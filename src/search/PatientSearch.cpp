@@ -48,7 +48,7 @@ void frmMain2::SearchPatients()
     const quint64 generation = Grid1->generation();
     txtIDNum->setText(QString());
 
-    QString sql;
+    platform::Statement sql(platform::Statement::Kind::Select);
     BuildPatientQuery(sql);
     sql += QStringLiteral(" ORDER BY  lastname,firstname asc ");
 
@@ -89,24 +89,40 @@ void frmMain2::SearchPatients()
 
 // Values go in exactly as typed: the site's screens have always searched this way, and an
 // apostrophe that breaks the statement is reported by the window's failure guard.
-void frmMain2::BuildPatientQuery(QString &sql)
+void frmMain2::BuildPatientQuery(platform::Statement &sql)
 {
     sql += QStringLiteral("SELECT top 120 HospNum,HospNum,LastName + ', ' + FirstName  + ' ' +  MiddleName as PatientName, ");
     sql += QStringLiteral(" CONVERT(varchar,BirthDate,101) as BirthDate ,Sex,HouseStreet,Barangay,ZipCode  ");
     sql += QStringLiteral("      ");
     sql += QStringLiteral(" From Patient_Data.dbo.tbMaster  ");
     sql += QStringLiteral("     where 1=1");
-    if (!txtLastName->text().isEmpty())
-        sql += QStringLiteral(" and lastname like '") + txtLastName->text() + QStringLiteral("%' ");
-    if (!txtHospNum->text().isEmpty())
-        sql += QStringLiteral(" and hospnum =  '") + txtHospNum->text() + QStringLiteral("' ");
-    if (!txtFirstName->text().isEmpty())
-        sql += QStringLiteral(" and firstname like  '") + txtFirstName->text() + QStringLiteral("%' ");
-    if (!txtMiddleName->text().isEmpty())
-        sql += QStringLiteral(" and  middlename like  '") + txtMiddleName->text() + QStringLiteral("%' ");
-    if (const auto birthDate = platform::ui::parseDateText(txtBirthDate->text()))
-        sql += QStringLiteral(" and birthdate =  '") + platform::ui::formatMdy(birthDate->date())
-               + QStringLiteral("' ");
+    // Values go in as typed; each is remembered by its field, so the data layer can refuse one
+    // that would leave its literal before anything is sent.
+    if (!txtLastName->text().isEmpty()) {
+        sql += QStringLiteral(" and lastname like '");
+        sql.addValue(txtLastName->text(), QStringLiteral("Last Name"));
+        sql += QStringLiteral("%' ");
+    }
+    if (!txtHospNum->text().isEmpty()) {
+        sql += QStringLiteral(" and hospnum =  '");
+        sql.addValue(txtHospNum->text(), QStringLiteral("Hospital #"));
+        sql += QStringLiteral("' ");
+    }
+    if (!txtFirstName->text().isEmpty()) {
+        sql += QStringLiteral(" and firstname like  '");
+        sql.addValue(txtFirstName->text(), QStringLiteral("First Name"));
+        sql += QStringLiteral("%' ");
+    }
+    if (!txtMiddleName->text().isEmpty()) {
+        sql += QStringLiteral(" and  middlename like  '");
+        sql.addValue(txtMiddleName->text(), QStringLiteral("Middle Name"));
+        sql += QStringLiteral("%' ");
+    }
+    if (const auto birthDate = platform::ui::parseDateText(txtBirthDate->text())) {
+        sql += QStringLiteral(" and birthdate =  '");
+        sql.addValue(platform::ui::formatMdy(birthDate->date()), QStringLiteral("Birthdate"));
+        sql += QStringLiteral("' ");
+    }
 }
 
 void frmMain2::pickPatient()

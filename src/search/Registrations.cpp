@@ -17,7 +17,7 @@ void frmMain2::ListRegistrations()
     const quint64 generation = Grid2->generation();
     txtIDNum->setText(QString());
 
-    QString sql;
+    platform::Statement sql(platform::Statement::Kind::Select);
     AppendRegistrationQuery(sql, QStringLiteral("tbPatient"));
     sql += QStringLiteral(" union all ");
     AppendRegistrationQuery(sql, QStringLiteral("tbOutPatient"));
@@ -51,7 +51,7 @@ void frmMain2::ListRegistrations()
 
 // One table's half of the registration query. The table is its own alias, so the filters can
 // name it; values go in as typed, as everywhere in this window.
-void frmMain2::AppendRegistrationQuery(QString &sql, const QString &tableName)
+void frmMain2::AppendRegistrationQuery(platform::Statement &sql, const QString &tableName)
 {
     sql += QStringLiteral("SELECT top 120 ");
     sql += tableName;
@@ -71,14 +71,14 @@ void frmMain2::AppendRegistrationQuery(QString &sql, const QString &tableName)
         sql += QStringLiteral(" and ");
         sql += tableName;
         sql += QStringLiteral(".hospnum =  '");
-        sql += hospNum;
+        sql.addValue(hospNum, QStringLiteral("Hospital #"));
         sql += QStringLiteral("' ");
     }
     // A partly typed or impossible date adds no filter and no message.
     const QString admDate = txtAdmDate->text();
     if (admDate != platform::ui::MaskedDateField::emptyText && platform::ui::isDateText(admDate)) {
         sql += QStringLiteral(" and CONVERT(varchar,AdmDate,101)  =  '");
-        sql += admDate;
+        sql.addValue(admDate, QStringLiteral("Admission Date"));
         sql += QStringLiteral("' ");
     }
 }

@@ -16,6 +16,7 @@ class frmAdmin;
 
 namespace platform {
 class Connection;
+class Statement;
 }
 namespace platform::audit {
 class Scope;
@@ -77,9 +78,9 @@ public:
 
     // Procedures (each runs inside the failure guard when an event starts it).
     void SearchPatients();
-    void BuildPatientQuery(QString &sql);
+    void BuildPatientQuery(platform::Statement &sql);
     void ListRegistrations();
-    void AppendRegistrationQuery(QString &sql, const QString &tableName);
+    void AppendRegistrationQuery(platform::Statement &sql, const QString &tableName);
     void LookUpAdmission();
     void WriteLastPatient();
 

@@ -42,7 +42,7 @@ QString externalClass(const QString &name)
 {
     if (standardHeaders.contains(name))
         return QStringLiteral("<std>");
-    if (name == QLatin1String("sqlite3.h"))
+    if (name == QLatin1String("sqlite3.h") || name == QLatin1String("sqlite3ext.h"))
         return QStringLiteral("<sqlite>");
     if (isSystemHeader(name))
         return QStringLiteral("<system>");

@@ -108,7 +108,7 @@ void TestSqlcmd::output_data()
                        "SELECT CONVERT(BINARY(8), 'Name', 0), CAST(0.1 AS real), CAST(1 AS real) / 3, "
                        "CAST('12:10:05.1237' AS time(4)), CAST('2007-05-08 12:35:29.1234567 +12:15' AS datetimeoffset(7)), "
                        "CAST('1968-10-23 12:45:37.1237' AS datetime2(4)), CAST(3148.29 AS money), CAST(1.5 AS decimal(5,2))"}
-        << QString() << false
+        << QString()
         << "0x4E616D6500000000|0.1|0.3333333|12:10:05.1237|2007-05-08 12:35:29.1234567 +12:15|1968-10-23 12:45:37.1237|"
            "3148.2900|1.50\n"
            "\n"

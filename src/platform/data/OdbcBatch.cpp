@@ -347,16 +347,16 @@ private:
     bool m_eof = true;
 };
 
-class Statement {
+class StatementHandle {
 public:
-    explicit Statement(SQLHDBC dbc)
+    explicit StatementHandle(SQLHDBC dbc)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt)))
             throw DatabaseError(u"The connection has no room for another statement."_qs);
     }
-    ~Statement() { SQLFreeHandle(SQL_HANDLE_STMT, m_stmt); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
+    ~StatementHandle() { SQLFreeHandle(SQL_HANDLE_STMT, m_stmt); }
+    StatementHandle(const StatementHandle &) = delete;
+    StatementHandle &operator=(const StatementHandle &) = delete;
     SQLHSTMT handle() const { return m_stmt; }
 
 private:
@@ -376,7 +376,7 @@ void reportCount(SQLHSTMT stmt, BatchSink &sink)
 void runOdbcBatch(void *connectionHandle, const QString &batch, int queryTimeoutSeconds, BatchSink &sink)
 {
     const auto dbc = static_cast<SQLHDBC>(connectionHandle);
-    Statement statement(dbc);
+    StatementHandle statement(dbc);
     const SQLHSTMT stmt = statement.handle();
     const Diagnostics diagnostics{stmt, sink, severityInStateField(dbc)};
     if (queryTimeoutSeconds > 0)

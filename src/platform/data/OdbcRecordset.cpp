@@ -84,9 +84,17 @@ DatabaseError odbcError(const QSqlError &error)
     // Later Qt versions append the SQLSTATEs (", 42S02;01000"); the provider never showed them.
     static const QRegularExpression sqlStates(u",\\s*[0-9A-Z]{5}(;[0-9A-Z]{5})*$"_qs);
     text.remove(sqlStates);
-    bool ok = false;
-    const int number = error.nativeErrorCode().section(u';', 0, 0).toInt(&ok);
-    return DatabaseError(text, ok ? number : 0);
+    // The first record that carries a number: in ODBC 3 a refused login comes after the
+    // driver's own "unable to connect", which has none.
+    int number = 0;
+    for (const QString &code : error.nativeErrorCode().split(u';')) {
+        bool ok = false;
+        number = code.toInt(&ok);
+        if (ok && number != 0)
+            break;
+        number = 0;
+    }
+    return DatabaseError(text, number);
 }
 
 OdbcRecordset::OdbcRecordset(QSqlQuery query, std::shared_ptr<OdbcActiveResult> active)
