@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "tsql/Extension.h"
@@ -80,6 +81,8 @@ private slots:
 
     void typedText_data();
     void typedText();
+    void injection_data();
+    void injection();
     void dateFields_data();
     void dateFields();
     void handOffName_data();
@@ -138,6 +141,88 @@ void TestHostileInput::typedText()
     edit->setText(text);
     QTest::mouseClick(push, Qt::LeftButton);
     QVERIFY2(m_messages.size() <= 1, qPrintable(m_messages.join(QLatin1String(" | "))));
+    checkGoesOn();
+}
+
+// Values crafted to make a statement do more than it was built for. One whose apostrophe would
+// end its literal is refused with one message naming its field, before anything is sent; one
+// without stays inside its literal and finds nothing. Either way no statement leaves its shape, the grids show only
+// patients, and the database is unchanged.
+void TestHostileInput::injection_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("text");
+
+    const QList<QPair<const char *, QString>> texts = {
+        {"union with SQLite's schema",
+         QStringLiteral("x' union select name, name, sql, '1', '1', '1', '1', '1' from sqlite_master --")},
+        {"comment made by the translation",
+         QStringLiteral("x' OR - -1 = 1 OR 'a\n0))) UNION ALL SELECT name, name, sql, 1, 1, 1, 1, 1 "
+                        "FROM Build_File.sqlite_master --")},
+        {"the sign-in table", QStringLiteral("x' union all select UserName, UserName, PasswordHash, '', '', '', '', '' "
+                                             "from Build_File.dbo.tbTalvorUser --")},
+        {"database files", QStringLiteral("x' union all select file, file, name, '', '', '', '', '' "
+                                          "from pragma_database_list --")},
+        {"second statement", QStringLiteral("'; DROP TABLE Patient_Data.dbo.tbMaster; --")},
+        {"update after a quote", QStringLiteral("x'; update Patient_Data.dbo.tbMaster set LastName = 'X' --")},
+        // Paired apostrophes are one apostrophe inside the literal: sent, and nothing matches.
+        {"paired apostrophes", QStringLiteral("N'' or 1=1 --")},
+        {"typographic apostrophe", QStringLiteral("x\u2019 or 1=1 --")},
+        {"modifier letter apostrophe", QStringLiteral("x\u02bc union select 1 --")},
+        {"comment without a quote", QStringLiteral("x%-- \n or 1=1")},
+    };
+    const QList<std::tuple<const char *, const char *, const char *>> fields = {
+        {"txtLastName", "cmdSearch", "Last Name"},   {"txtFirstName", "cmdSearch", "First Name"},
+        {"txtMiddleName", "cmdSearch", "Middle Name"}, {"txtHospNum", "cmdSearch", "Hospital #"},
+        {"txtHospNum", "cmdSearch2", "Hospital #"},  {"txtIDNum", "cmdGoAdmission", "Admission #"},
+    };
+    for (const auto &[field, button, caption] : fields)
+        for (const auto &[name, text] : texts)
+            QTest::addRow("%s %s %s", field, button, name)
+                << QString::fromLatin1(field) << QString::fromLatin1(button) << QString::fromLatin1(caption) << text;
+}
+
+void TestHostileInput::injection()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, button);
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+
+    auto *edit = w->findChild<QLineEdit *>(field);
+    auto *push = w->findChild<QPushButton *>(button);
+    QVERIFY(edit && push);
+    newStatements();
+    edit->setText(text);
+    QTest::mouseClick(push, Qt::LeftButton);
+
+    const QStringList sent = newStatements();
+    // The program's own shapes: the patient search, the registration list, the admission look-up.
+    for (const QString &statement : sent) {
+        QVERIFY2(statement.startsWith(QLatin1String("SELECT top 120 HospNum,HospNum,"))
+                     || statement.startsWith(QLatin1String("SELECT top 120 tbPatient.HospNum,"))
+                     || statement.startsWith(QLatin1String("SELECT top 100 pat.HospNum,")),
+                 qPrintable(statement));
+        QVERIFY2(!statement.contains(QLatin1String("sqlite_master"), Qt::CaseInsensitive)
+                     || statement.count(QLatin1Char('\'')) % 2 == 0,
+                 qPrintable(statement));
+    }
+    if (text.count(QLatin1Char('\'')) % 2 == 1) {
+        QVERIFY2(sent.filter(text).isEmpty(), qPrintable(sent.join(QLatin1String(" | "))));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().contains(QStringLiteral("The %1 holds an apostrophe").arg(caption)),
+                 qPrintable(m_messages.first()));
+    } else {
+        QVERIFY2(m_messages.size() <= 1, qPrintable(m_messages.join(QLatin1String(" | "))));
+        QVERIFY(!sent.filter(text).isEmpty() || text.contains(QLatin1Char('\n')));
+    }
+    // Only patients: every hospital number shown is one of the demo's ("H" and four digits).
+    static const QRegularExpression patient(QStringLiteral("^H\\d{4}$"));
+    for (platform::ui::Grid *grid : {w->Grid1, w->Grid2})
+        for (const QString &hospNum : column(grid, 0))
+            QVERIFY2(hospNum.isEmpty() || patient.match(hospNum).hasMatch(), qPrintable(hospNum));
     checkGoesOn();
 }
 
