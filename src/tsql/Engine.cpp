@@ -212,6 +212,7 @@ void Engine::attach(const std::string &name, const std::string &path)
 std::unique_ptr<Result> Engine::execute(std::string_view statement)
 {
     clearCancel();
+    m_started = std::chrono::steady_clock::now();
     BatchRunner runner(*this, std::string(statement), {}, true);
     std::unique_ptr<Result> result;
     while (runner.next()) {
@@ -240,6 +241,7 @@ std::unique_ptr<Result> Engine::execute(std::string_view statement)
 std::unique_ptr<BatchRun> Engine::run(std::string_view batch, std::vector<Parameter> parameters)
 {
     clearCancel();
+    m_started = std::chrono::steady_clock::now();
     return std::make_unique<BatchRunner>(*this, std::string(batch), std::move(parameters), false);
 }
 
@@ -306,7 +308,6 @@ void Engine::startStatement()
 {
     m_statementTime = dt::now();
     m_statementUtcTime = dt::utcNow();
-    m_started = std::chrono::steady_clock::now();
 }
 
 void Engine::checkCancel()

@@ -53,7 +53,7 @@ public:
     std::unique_ptr<Result> execute(std::string_view statement) override;
     std::unique_ptr<BatchRun> run(std::string_view batch, std::vector<Parameter> parameters) override;
     void cancel() override;
-    void setTimeout(int milliseconds) override { m_timeoutMs = milliseconds; }
+    void setTimeout(int milliseconds) override { m_timeoutMs = milliseconds; }  // per batch
     Explanation explain(std::string_view statement) override;
     std::string currentDatabase() const override { return m_current; }
     int transactionCount() const override { return m_depth; }
@@ -86,7 +86,8 @@ public:
     void setCurrent(const std::string &db) { m_current = db; }
     // Open cursors read their remaining rows into memory before a write or a schema change.
     void settleCursors();
-    // A new statement: its GETDATE(), the cancel flag, the time limit.
+    // A new statement: its GETDATE(). The time limit runs from the start of the batch, as a
+    // client's query timeout does, so a loop of quick statements is stopped too.
     void startStatement();
     void checkCancel();
     bool cancelRequested() const

@@ -122,7 +122,8 @@ public:
     // Stops the running statement from another thread, as a client's attention does: the
     // statement is undone and the batch ends.
     virtual void cancel() = 0;
-    // A statement that runs longer than this is cancelled; 0 is no limit (the default).
+    // A batch (or a single statement) that runs longer than this is cancelled, however many
+    // statements it ran; 0 is no limit (the default).
     virtual void setTimeout(int milliseconds) = 0;
 
     virtual Explanation explain(std::string_view statement) = 0;

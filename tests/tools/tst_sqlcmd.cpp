@@ -206,6 +206,10 @@ void TestSqlcmd::output_data()
         << QStringList{"-b", "-h", "-1", "-t", "1", "-Q",
                        "WITH r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT COUNT(*) FROM r OPTION (MAXRECURSION 0)"}
         << QString() << "Sqlcmd: Error: Query timeout expired.\n" << QString() << 1;
+    QTest::newRow("-t cancels a loop of quick statements")
+        << QStringList{"-b", "-t", "1", "-Q",
+                       "DECLARE @i int = 0 WHILE @i < 2000000000 SET @i = @i + 1 PRINT 'never'"}
+        << QString() << "Sqlcmd: Error: Query timeout expired.\n" << QString() << 1;
 
     // learn.microsoft.com: sqlcmd utility, -d; "Informational messages" (USE).
     QTest::newRow("-d starts in another database")
