@@ -72,6 +72,8 @@ test-sanitize: deps
 FUZZ_SECONDS ?= 60
 FUZZ_TIMEOUT ?= 5
 FUZZ_BUILD ?= build-fuzz
+# Scratch databases in memory where the machine has it: a disk's sync under load is no finding.
+FUZZ_TMPDIR ?= $(shell test -w /dev/shm && echo /dev/shm || echo $${TMPDIR:-/tmp})
 FUZZ_CXX ?= clang++
 FUZZ_RUN = -max_total_time=$(FUZZ_SECONDS) -timeout=$(FUZZ_TIMEOUT) -rss_limit_mb=2048 -print_final_stats=1
 .PHONY: fuzz fuzz-deps fuzz-session fuzz-long fuzz-batch fuzz-structure fuzz-packets
@@ -79,22 +81,22 @@ fuzz: fuzz-session fuzz-long fuzz-batch fuzz-structure fuzz-packets
 
 fuzz-session: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/corpus
-	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=1024 -dict=fuzz/tsql.dict \
+	TMPDIR=$(FUZZ_TMPDIR) $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=1024 -dict=fuzz/tsql.dict \
 		-artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
 
 fuzz-long: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/long-corpus
-	TMPDIR=$${TMPDIR:-/tmp} $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=65536 -dict=fuzz/tsql.dict \
+	TMPDIR=$(FUZZ_TMPDIR) $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=65536 -dict=fuzz/tsql.dict \
 		-artifact_prefix=$(FUZZ_BUILD)/long- $(FUZZ_BUILD)/long-corpus fuzz/corpus
 
 fuzz-batch: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/batch-corpus
-	TMPDIR=$${TMPDIR:-/tmp} TALVOR_FUZZ_MODE=batch $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=4096 \
+	TMPDIR=$(FUZZ_TMPDIR) TALVOR_FUZZ_MODE=batch $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=4096 \
 		-dict=fuzz/tsql.dict -artifact_prefix=$(FUZZ_BUILD)/batch- $(FUZZ_BUILD)/batch-corpus fuzz/corpus
 
 fuzz-structure: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/structure-corpus
-	TMPDIR=$${TMPDIR:-/tmp} TALVOR_FUZZ_MODE=structure $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=4096 \
+	TMPDIR=$(FUZZ_TMPDIR) TALVOR_FUZZ_MODE=structure $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=4096 \
 		-artifact_prefix=$(FUZZ_BUILD)/structure- $(FUZZ_BUILD)/structure-corpus
 
 fuzz-packets: $(FUZZ_BUILD)/talvor-fuzz-packets
