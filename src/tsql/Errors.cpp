@@ -238,6 +238,7 @@ constexpr Message messages[] = {
     {9809, 16, 1, "The style %s is not supported for conversions from %s to %s.", Scope::Compile},
     {9810, 16, 1, "The datepart %s is not supported by date function %s for data type %s.", Scope::Compile},
     {9814, 16, 1, "The date provided is before the start of the Hijri calendar which in Microsoft's 'Kuwaiti Algorithm' is July 15th, 622 C.E. (Julian calendar) or July 18th, 622 C.E (proleptic Gregorian calendar).", Scope::Batch},
+    {9818, 16, 1, "The culture parameter '%s' provided in the function call is not supported."},
     {9828, 16, 1, "The second and third arguments of the TRANSLATE built-in function must contain an equal number of characters."},
     {10704, 15, 1, "To rethrow an error, a THROW statement must be used inside a CATCH block. Insert the THROW statement inside a CATCH block, or add error parameters to the THROW statement."},
     {10709, 15, 1, "The number of columns for each row in a table value constructor must be the same.", Scope::Compile},

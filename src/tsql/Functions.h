@@ -71,6 +71,7 @@ const std::vector<Definition> &dateFunctions();
 const std::vector<Definition> &textFunctions();
 const std::vector<Definition> &mathFunctions();
 const std::vector<Definition> &systemFunctions();
+const std::vector<Definition> &formatFunctions();
 
 // Helpers the rows share.
 SqlType textResult(const SqlType &arg, int length); // same kind of text as arg, this long (-1 max)
