@@ -687,6 +687,15 @@ Bound Compiler::caseExpr(const Case &c)
         values.push_back(expr(*c.elseValue));
         combine(r, values.back());
     }
+    // With nothing but NULL constants to give, the CASE would have no type at all.
+    const auto nullConstant = [](const Expr &e) {
+        return e.kind == Expr::Kind::Literal && e.as<Literal>().type == Literal::Type::Null;
+    };
+    bool onlyNulls = true;
+    for (const auto &w : c.whens)
+        onlyNulls = onlyNulls && nullConstant(*w.second);
+    if (onlyNulls && (!c.elseValue || nullConstant(*c.elseValue)))
+        throw err::make(8133).atLine(c.line);
     r.type = unionType(values, "CASE");
     if (r.type.isNull())
         r.type = SqlType{Base::Int};

@@ -336,7 +336,7 @@ public:
         s.aliased = true;
         s.sqlAlias = m_c.newAlias();
         if (!names.empty() && names.size() != cols.size())
-            throw err::make(8158, alias).atLine(line);
+            throw err::make(names.size() < cols.size() ? 8158 : 8159, alias).atLine(line);
         for (std::size_t i = 0; i < cols.size(); ++i) {
             SourceColumn sc;
             sc.name = names.empty() ? cols[i].name : names[i];
@@ -374,8 +374,6 @@ public:
                 throw err::make(252, "").atLine(q.line);
         }
         std::string where;
-        if (recursion && m_c.m_maxRecursion > 0)
-            where = " WHERE tsql_recursion(" + level + " + 1, " + std::to_string(m_c.m_maxRecursion) + ")";
         if (q.where) {
             const Bound w = m_c.condition(*q.where);
             if (w.aggregate)
@@ -444,7 +442,12 @@ public:
         }
         if (assigns && retrieves)
             throw err::make(141).atLine(q.line);
-        if (recursion)
+        // The limit is checked on the rows the member gives, after its own conditions: a
+        // recursion that stops by itself at the limit is not an error.
+        if (recursion && m_c.m_maxRecursion > 0)
+            list += ", (CASE WHEN tsql_recursion(" + level + " + 1, " + std::to_string(m_c.m_maxRecursion) + ") THEN " + level +
+                    " + 1 END) AS c" + std::to_string(out.columns.size());
+        else if (recursion)
             list += ", " + level + " + 1 AS c" + std::to_string(out.columns.size());
         std::string having;
         if (q.having) {
@@ -606,7 +609,10 @@ public:
         const std::string n = limit(*top);
         if (top->percent) {
             // The share of the rows, rounded up, as SQL Server counts it.
-            const std::string count = "(SELECT CAST(ceil(count(*) * tsql_percent(" + n + ") / 100.0) AS INTEGER) FROM (" + sql + "))";
+            // (SQLite's ceil() is not among the functions untrusted SQL may call.)
+            const std::string share = "count(*) * tsql_percent(" + n + ") / 100.0";
+            const std::string count = "(SELECT CAST(" + share + " AS INTEGER) + (" + share + " > CAST(" + share +
+                                      " AS INTEGER)) FROM (" + sql + "))";
             if (!top->withTies)
                 return ordered + " LIMIT " + count;
             return "SELECT * FROM (SELECT *, rank() OVER (ORDER BY " + orderSql + ") AS tsql_rank FROM (" + sql +
@@ -732,13 +738,15 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
         }
     }
     if (q.offset) {
+        if (single && q.body->spec->top)
+            throw err::make(10741).atLine(q.line);
         if (q.orderBy.empty())
             throw err::make(10743).atLine(q.line);
         const Bound off = expr(*q.offset);
         std::string lim = "-1";
         if (q.fetch)
             lim = "tsql_top(" + convert(expr(*q.fetch), SqlType{Base::BigInt}) + ")";
-        out.sql += " LIMIT " + lim + " OFFSET tsql_top(" + convert(off, SqlType{Base::BigInt}) + ")";
+        out.sql += " LIMIT " + lim + " OFFSET tsql_offset(" + convert(off, SqlType{Base::BigInt}) + ")";
     }
     if (topLevel && !m_cteOrder.empty()) {
         std::string with;
@@ -768,7 +776,7 @@ void Compiler::compileCte(const Cte &c)
     auto setColumns = [&](const std::vector<OutputColumn> &cols, bool recursive) {
         d.columns.clear();
         if (!c.columns.empty() && c.columns.size() != cols.size())
-            throw err::make(8158, c.name).atLine(c.line);
+            throw err::make(c.columns.size() < cols.size() ? 8158 : 8159, c.name).atLine(c.line);
         for (std::size_t i = 0; i < cols.size(); ++i) {
             SourceColumn sc;
             sc.name = c.columns.empty() ? cols[i].name : c.columns[i];

@@ -56,6 +56,7 @@ struct Definition {
     //   u text, keeping nvarchar         i int (converts)      b bigint (converts)
     //   n any number (text converts to float)  d date-time (text converts to datetime)
     //   f float (converts)               k the date part keyword (DATEADD(day, ...))
+    //   t date-time (text converts to datetime2)
     const char *args;
     SqlType (*result)(const Call &call);
     Value (*eval)(const std::vector<Value> &args, const Call &call, Runtime &rt);

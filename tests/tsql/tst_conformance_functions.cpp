@@ -246,7 +246,7 @@ void TestConformanceFunctions::metadata_data()
     QTest::newRow("newid") << "SELECT LEN(CAST(NEWID() AS varchar(36))), CASE WHEN NEWID() = NEWID() THEN 1 ELSE 0 END" << "36|0";
     // A call SQL Server does not know, or with the wrong number of arguments.
     QTest::newRow("wrong argument count") << "SELECT LEFT('a')" << "Msg 174: The left function requires 2 argument(s).";
-    QTest::newRow("unknown function") << "SELECT NOSUCHFN(1)" << "Msg 195: 'NOSUCHFN' is not a recognized built-in function name.";
+    QTest::newRow("unknown function") << "SELECT nosuchfn(1)" << "Msg 195: 'nosuchfn' is not a recognized built-in function name.";
 }
 
 void TestConformanceFunctions::formatDates_data()

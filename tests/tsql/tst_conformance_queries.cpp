@@ -299,7 +299,7 @@ void TestConformanceQueries::resultShaping_data()
     QTest::newRow("top with ties without order by") << "SELECT TOP 1 WITH TIES id FROM emp"
                                                     << "Msg 1062: The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause.";
     QTest::newRow("top percent above 100") << "SELECT TOP 101 PERCENT id FROM emp ORDER BY id"
-                                           << "Msg 1031: Percent values must be between 0 and 100.";
+                                           << "Msg 1006: Percent values must be between 0 and 100.";
     QTest::newRow("top negative") << "DECLARE @n int = -1; SELECT TOP (@n) id FROM emp"
                                   << "Msg 1014: A TOP or FETCH clause contains an invalid value.";
     QTest::newRow("update top") << "BEGIN TRAN; UPDATE TOP (2) emp SET salary = 0; SELECT COUNT(*) FROM emp WHERE salary = 0; ROLLBACK"
