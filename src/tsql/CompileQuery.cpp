@@ -291,6 +291,9 @@ public:
             const auto &j = r.as<Join>();
             const std::string left = from(*j.left);
             const std::size_t before = m_c.scope().sources.size();
+            if ((j.type == Join::Type::CrossApply || j.type == Join::Type::OuterApply) &&
+                j.right->kind == TableRef::Kind::Derived)
+                return applyDerived(left, j.right->as<DerivedTable>(), j.type == Join::Type::OuterApply);
             const std::string right = from(*j.right);
             if (j.type == Join::Type::CrossApply || j.type == Join::Type::OuterApply) {
                 return left + (j.type == Join::Type::CrossApply ? " CROSS JOIN " : " LEFT JOIN ") + right +
@@ -326,6 +329,29 @@ public:
         }
         }
         return {};
+    }
+
+    // APPLY over a derived table that names the left side's columns. SQLite has no lateral
+    // join, so each left row is joined to the numbers 1..n (n: the rows the subquery gives for
+    // it) and row i's columns are read back by correlated subqueries (SQLite's LIMIT and
+    // OFFSET cannot name an outer column, so the rows are numbered instead).
+    std::string applyDerived(const std::string &left, const DerivedTable &d, bool outer)
+    {
+        std::vector<OutputColumn> cols;
+        const std::string sub = m_c.subquery(*d.query, cols);
+        derived(sub, cols, d.alias, d.columnAliases, d.line);
+        Source &s = m_c.scope().sources.back();
+        const std::string n = s.sqlAlias + ".i";
+        for (std::size_t k = 0; k < s.columns.size(); ++k) {
+            s.columns[k].sql = "(SELECT c" + std::to_string(k) + " FROM (SELECT *, row_number() OVER () AS tsql_rn FROM (" +
+                               sub + ")) WHERE tsql_rn = " + n + ")";
+            if (outer)
+                s.columns[k].nullable = true;
+        }
+        const std::string count = "(SELECT count(*) FROM (" + sub + "))";
+        const std::string numbers = "(WITH RECURSIVE tsql_n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM tsql_n WHERE i < "
+                                    "(SELECT max(" + count + ") FROM " + left + ")) SELECT i FROM tsql_n) AS " + s.sqlAlias;
+        return left + (outer ? " LEFT JOIN " : " JOIN ") + numbers + " ON " + n + " <= " + count;
     }
 
     std::string derived(const std::string &sql, const std::vector<OutputColumn> &cols, const std::string &alias,
