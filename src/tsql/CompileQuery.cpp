@@ -387,9 +387,18 @@ public:
     {
         Compiler::Compiled out;
         std::string fromSql;
+        const std::size_t firstSource = m_c.scope().sources.size();
         for (std::size_t i = 0; i < q.from.size(); ++i)
             fromSql += (i ? ", " : "") + from(*q.from[i]);
         Scope &scope = m_c.scope();
+        // Two sources of one FROM clause may not answer to the same name.
+        for (std::size_t i = firstSource; i < scope.sources.size(); ++i)
+            for (std::size_t k = firstSource; k < i; ++k)
+                if (iequals(scope.sources[i].alias, scope.sources[k].alias)) {
+                    if (scope.sources[i].aliased)
+                        throw err::make(1011, scope.sources[i].alias).atLine(q.line);
+                    throw err::make(1013, scope.sources[k].alias, scope.sources[i].alias).atLine(q.line);
+                }
         std::string level;
         if (recursion) {
             for (const Source &src : scope.sources)
@@ -490,18 +499,25 @@ public:
                                !q.distinct && !explicitGroup && !scope.grouped;
         if (liveOrder)
             list += ", row_number() OVER (ORDER BY " + orderBy(*order, out, false, false, true) + ") AS tsql_order";
-        std::string sql = std::string("SELECT ") + (q.distinct ? "DISTINCT " : "") + list;
-        if (!fromSql.empty())
-            sql += " FROM " + fromSql;
-        sql += where;
-        if (!group.empty())
-            sql += " GROUP BY " + group;
-        sql += having;
+        const auto select = [&](const std::string &columns) {
+            std::string s = std::string("SELECT ") + (q.distinct ? "DISTINCT " : "") + columns;
+            if (!fromSql.empty())
+                s += " FROM " + fromSql;
+            return s + where + (group.empty() ? "" : " GROUP BY " + group) + having;
+        };
+        const std::string sql = select(list);
         if (order && !order->empty() && !liveOrder)
             orderSql = orderBy(*order, out, q.distinct, explicitGroup || scope.grouped);
         out.singleTable = q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named && !scope.grouped &&
                           !q.distinct && !(scope.sources.size() != 1);
-        out.sql = applyTop(sql, orderSql, top);
+        // WITH TIES ranks the rows inside the query, where its ORDER BY may name any column of
+        // the FROM clause, not only the selected ones.
+        const std::string ranked = top && top->withTies && !orderSql.empty()
+                                       ? select(list + ", rank() OVER (ORDER BY " +
+                                                orderBy(*order, out, q.distinct, explicitGroup || scope.grouped, true) +
+                                                ") AS tsql_rank")
+                                       : std::string();
+        out.sql = applyTop(sql, orderSql, top, ranked);
         return out;
     }
 
@@ -563,7 +579,7 @@ public:
             bool text = false;
             if (const int k = aliasInQuotes(*o.expr, out); k >= 0) {
                 // 'Total Salary' names the column whose alias is written that way.
-                term = "c" + std::to_string(k);
+                term = item(static_cast<std::size_t>(k));
                 text = out.columns[static_cast<std::size_t>(k)].type.isText();
             } else if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
                 const std::string &t = o.expr->as<Literal>().text;
@@ -625,7 +641,7 @@ public:
         return "tsql_top(" + m_c.convert(n, SqlType{Base::BigInt}) + ")";
     }
 
-    std::string applyTop(const std::string &sql, const std::string &orderSql, const Top *top)
+    std::string applyTop(const std::string &sql, const std::string &orderSql, const Top *top, const std::string &ranked = {})
     {
         std::string ordered = sql + (orderSql.empty() ? "" : " ORDER BY " + orderSql);
         if (!top)
@@ -641,12 +657,10 @@ public:
                                       " AS INTEGER)) FROM (" + sql + "))";
             if (!top->withTies)
                 return ordered + " LIMIT " + count;
-            return "SELECT * FROM (SELECT *, rank() OVER (ORDER BY " + orderSql + ") AS tsql_rank FROM (" + sql +
-                   ")) WHERE tsql_rank <= " + count + " ORDER BY " + orderSql;
+            return "SELECT * FROM (" + ranked + ") WHERE tsql_rank <= " + count + " ORDER BY tsql_rank";
         }
         if (top->withTies)
-            return "SELECT * FROM (SELECT *, rank() OVER (ORDER BY " + orderSql + ") AS tsql_rank FROM (" + sql +
-                   ")) WHERE tsql_rank <= " + n + " ORDER BY " + orderSql;
+            return "SELECT * FROM (" + ranked + ") WHERE tsql_rank <= " + n + " ORDER BY tsql_rank";
         return ordered + " LIMIT " + n;
     }
 

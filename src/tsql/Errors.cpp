@@ -109,6 +109,8 @@ constexpr Message messages[] = {
     {1006, 15, 1, "Percent values must be between 0 and 100."},
     {1007, 15, 1, "The number '%s' is out of the range for numeric representation (maximum precision 38).", Scope::Compile},
     {1008, 15, 1, "The SELECT item identified by the ORDER BY number %s contains a variable as part of the expression identifying a column position. Variables are only allowed when ordering by an expression referencing a column name.", Scope::Compile},
+    {1011, 16, 1, "The correlation name '%s' is specified multiple times in a FROM clause.", Scope::Compile},
+    {1013, 16, 1, "The objects \"%s\" and \"%s\" in the FROM clause have the same exposed names. Use correlation names to distinguish them.", Scope::Compile},
     {1014, 15, 1, "A TOP or FETCH clause contains an invalid value."},
     {1023, 15, 1, "Invalid parameter %s specified for %s.", Scope::Compile},
     {1033, 15, 1, "The ORDER BY clause is invalid in views, inline functions, derived tables, subqueries, and common table expressions, unless TOP, OFFSET or FOR XML is also specified.", Scope::Compile},
