@@ -8,6 +8,7 @@
 #include "tsql/Numeric.h"
 #include "tsql/Storage.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace tsql {
@@ -167,7 +168,28 @@ std::string Compiler::literalSql(const Literal &l, SqlType &type)
     Param p;
     p.kind = Param::Kind::Literal;
     p.literal = l.index;
-    return param(std::move(p));
+    const std::string sql = param(std::move(p));
+    m_state->literalTexts[static_cast<int>(m_state->params.size())] = (l.national ? "N" : "") + l.text;
+    return sql;
+}
+
+std::string Compiler::groupKey(const std::string &sql) const
+{
+    std::string key;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] != '?' || i + 1 >= sql.size() || !std::isdigit(static_cast<unsigned char>(sql[i + 1]))) {
+            key += sql[i];
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
+            ++j;
+        const int n = std::stoi(sql.substr(i + 1, j - i - 1));
+        const auto it = m_state->literalTexts.find(n);
+        key += it == m_state->literalTexts.end() ? sql.substr(i, j - i) : "{" + it->second + "}";
+        i = j - 1;
+    }
+    return key;
 }
 
 void Compiler::combine(Bound &into, const Bound &part) const
@@ -837,6 +859,16 @@ Bound Compiler::condition(const Expr &e)
 }
 
 Bound Compiler::expr(const Expr &e)
+{
+    Bound b = exprNode(e);
+    // An expression the query groups by stands for its group, whatever columns it reads.
+    if (m_scope && m_scope->grouped && !m_scope->inAggregate && !b.ungrouped.empty() && !b.aggregate &&
+        m_scope->groupSql.count(groupKey(b.sql)))
+        b.ungrouped.clear();
+    return b;
+}
+
+Bound Compiler::exprNode(const Expr &e)
 {
     switch (e.kind) {
     case Expr::Kind::Literal: {

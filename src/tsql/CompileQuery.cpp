@@ -428,6 +428,7 @@ public:
                 if (g.aggregate)
                     throw err::make(144).atLine(q.line);
                 scope.groupSql.insert(g.sql);
+                scope.groupSql.insert(m_c.groupKey(g.sql));
                 group += (i ? ", " : "") + collated(g);
             }
         }

@@ -164,6 +164,7 @@ constexpr Message messages[] = {
     {3706, 16, 1, "Cannot use DROP VIEW with '%s' because '%s' is a table. Use DROP TABLE."},
     {3723, 16, 4, "An explicit DROP INDEX is not allowed on index '%s'. It is being used for %s constraint enforcement."},
     {3726, 16, 1, "Could not drop object '%s' because it is referenced by a FOREIGN KEY constraint."},
+    {3727, 16, 0, "Could not drop constraint. See previous errors."},
     {3728, 16, 1, "'%s' is not a constraint."},
     {3729, 16, 1, "Cannot DROP VIEW '%s' because it is being referenced by object '%s'."},
     {3852, 10, 1, "Row (%s) in sys.%s%s does not have a matching row (%s) in sys.%s%s."},
