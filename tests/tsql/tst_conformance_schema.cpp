@@ -139,6 +139,8 @@ void TestConformanceSchema::columns_data()
                                                        << "SELECT SUM(n) FROM p" << "21";
     QTest::newRow("add nullable with default leaves nulls") << people + QStringLiteral("; ALTER TABLE p ADD n int NULL DEFAULT 7")
                                                             << "SELECT COUNT(n) FROM p" << "0";
+    QTest::newRow("add with values fills old rows") << people + QStringLiteral("; ALTER TABLE p ADD n int NULL DEFAULT 7 WITH VALUES")
+                                                    << "SELECT SUM(n) FROM p" << "21";
     QTest::newRow("add not null without default") << people << "ALTER TABLE p ADD n int NOT NULL" << "Msg 4901";
     QTest::newRow("add a name taken") << people << "ALTER TABLE p ADD name int"
                                       << "Msg 2705: Column names in each table must be unique. Column name 'name' in table 'p' is specified more than once.";
