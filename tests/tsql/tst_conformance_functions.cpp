@@ -67,11 +67,7 @@ void TestConformanceFunctions::dates_data()
                                       << "2006-09-30 00:00:00.000|2006-09-30 00:00:00.000";
     QTest::newRow("abbreviations") << "SELECT DATEADD(yy, 1, '20200229'), DATEADD(qq, 1, '20200115'), DATEADD(dd, -1, '20200301')"
                                    << "2021-02-28 00:00:00.000|2020-04-15 00:00:00.000|2020-02-29 00:00:00.000";
-    QTest::newRow("time parts") << "SELECT DATEADD(hh, 2, '2020-01-01 23:00'), DATEADD(mi, 90, '2020-01-01'), DATEADD(ss, -1, '2020-01-01')"
-                                << "2020-01-02 01:00:00.000|2020-01-01 01:30:00.000|2019-12-31 23:59:59.000";
     QTest::newRow("date stays date") << "SELECT DATEADD(day, 1, CAST('2006-12-31' AS date))" << "2007-01-01";
-    QTest::newRow("week and weekday") << "SELECT DATEADD(wk, 1, '20200101'), DATEADD(dw, 1, '20200101'), DATEADD(dy, 1, '20200101')"
-                                      << "2020-01-08 00:00:00.000|2020-01-02 00:00:00.000|2020-01-02 00:00:00.000";
     QTest::newRow("past the calendar") << "SELECT DATEADD(year, 9000, CAST('2020-01-01' AS datetime))"
                                        << "Msg 517: Adding a value to a 'datetime' column caused an overflow.";
     QTest::newRow("nanosecond on datetime") << "SELECT DATEADD(nanosecond, 1, CAST('2020-01-01' AS datetime))" << "Msg 9810";
@@ -116,7 +112,6 @@ void TestConformanceFunctions::dates_data()
     // learn.microsoft.com: EOMONTH (Transact-SQL), examples
     QTest::newRow("eomonth") << "DECLARE @date datetime = '12/1/2011'; SELECT EOMONTH(@date), EOMONTH(@date, 1), EOMONTH(@date, -1)"
                              << "2011-12-31|2012-01-31|2011-11-30";
-    QTest::newRow("eomonth of february") << "SELECT EOMONTH('2024-02-10'), EOMONTH('2023-02-10')" << "2024-02-29|2023-02-28";
     // learn.microsoft.com: ISDATE (Transact-SQL)
     QTest::newRow("isdate") << "SELECT ISDATE('2009-05-12 10:19:41.177'), ISDATE('abc'), ISDATE(NULL), ISDATE('2009-02-30')" << "1|0|0|0";
     // learn.microsoft.com: DATEFROMPARTS, DATETIMEFROMPARTS (Transact-SQL)
@@ -151,7 +146,6 @@ void TestConformanceFunctions::text_data()
     QTest::newRow("stuff") << "SELECT STUFF('abcdef', 2, 3, 'ijklmn')" << "aijklmnef";
     QTest::newRow("stuff outside the text") << "SELECT STUFF('abc', 5, 1, 'x'), STUFF('abc', 0, 1, 'x'), STUFF('abc', 2, 0, 'x')"
                                             << "NULL|NULL|axbc";
-    QTest::newRow("stuff deletes") << "SELECT STUFF('abcdef', 2, 10, NULL)" << "a";
     // learn.microsoft.com: CHAR, NCHAR, ASCII, UNICODE (Transact-SQL)
     QTest::newRow("char") << "SELECT CHAR(65), CHAR(256), CHAR(-1)" << "A|NULL|NULL";
     QTest::newRow("nchar and unicode") << "SELECT NCHAR(8364), UNICODE(N'€uro'), ASCII('Abc'), ASCII('')" << "€|8364|65|NULL";
@@ -217,7 +211,6 @@ void TestConformanceFunctions::logic_data()
                                               << "2010-12-31|NULL";
     QTest::newRow("try_convert overflow is null") << "SELECT TRY_CONVERT(tinyint, 300), TRY_CAST(1e10 AS int)" << "NULL|NULL";
     // learn.microsoft.com: COALESCE (Transact-SQL)
-    QTest::newRow("coalesce") << "SELECT COALESCE(NULL, NULL, 3), COALESCE(NULL, 'x')" << "3|x";
 }
 
 void TestConformanceFunctions::metadata_data()

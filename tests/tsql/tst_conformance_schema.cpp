@@ -72,9 +72,6 @@ void TestConformanceSchema::views_data()
     QTest::newRow("view over a view") << people << "EXEC ('CREATE VIEW v1 AS SELECT * FROM p WHERE id < 3'); "
                                                    "EXEC ('CREATE VIEW v2 AS SELECT name FROM v1 WHERE ward = ''A'''); SELECT * FROM v2"
                                       << "Ann";
-    QTest::newRow("sees later rows") << people << "EXEC ('CREATE VIEW v AS SELECT COUNT(*) AS n FROM p'); "
-                                                  "INSERT INTO p VALUES (4, 'Dee', 'C'); SELECT n FROM v"
-                                     << "4";
     QTest::newRow("with an aggregate and a join") << people << "EXEC ('CREATE VIEW v AS SELECT ward, COUNT(*) AS n FROM p GROUP BY ward'); "
                                                                "SELECT ward FROM v WHERE n = 2"
                                                   << "A";
@@ -117,8 +114,6 @@ void TestConformanceSchema::dropping_data()
     QTest::newRow("drop table if exists, present") << people << "DROP TABLE IF EXISTS p; SELECT OBJECT_ID('p')" << "NULL";
     QTest::newRow("drop a missing table") << "" << "DROP TABLE nosuch"
                                           << "Msg 3701: Cannot drop the table 'nosuch', because it does not exist or you do not have permission.";
-    QTest::newRow("drop two tables") << people + QStringLiteral("; CREATE TABLE q (x int)") << "DROP TABLE p, q; SELECT COUNT(*) FROM sys.tables"
-                                     << "0";
     QTest::newRow("drop table of a view") << people + QStringLiteral("; EXEC ('CREATE VIEW v AS SELECT id FROM p')") << "DROP TABLE v" << "Msg 3705";
     QTest::newRow("drop a referenced table") << "CREATE TABLE pa (id int PRIMARY KEY); CREATE TABLE ch (pid int "
                                                 "CONSTRAINT fk FOREIGN KEY REFERENCES pa (id))"
@@ -145,7 +140,6 @@ void TestConformanceSchema::columns_data()
     QTest::newRow("add a name taken") << people << "ALTER TABLE p ADD name int"
                                       << "Msg 2705: Column names in each table must be unique. Column name 'name' in table 'p' is specified more than once.";
     QTest::newRow("drop column") << people << "ALTER TABLE p DROP COLUMN ward; SELECT ward FROM p" << "Msg 207: Invalid column name 'ward'.";
-    QTest::newRow("drop column keeps the rest") << people << "ALTER TABLE p DROP COLUMN ward; SELECT * FROM p WHERE id = 2" << "2|Bob";
     QTest::newRow("drop two columns") << people << "ALTER TABLE p DROP COLUMN ward, name; SELECT * FROM p WHERE id = 2" << "2";
     QTest::newRow("drop column if exists") << people << "ALTER TABLE p DROP COLUMN IF EXISTS nosuch; SELECT COUNT(*) FROM p" << "3";
     QTest::newRow("drop a missing column") << people << "ALTER TABLE p DROP COLUMN nosuch"
@@ -210,9 +204,6 @@ void TestConformanceSchema::constraints_data()
                                                            "DELETE FROM pa WHERE id = 1"
                                               << "Msg 547: The DELETE statement conflicted with the REFERENCE constraint \"fk\". The "
                                                  "conflict occurred in database \"Patient_Data\", table \"dbo.ch\", column 'pid'.";
-    QTest::newRow("foreign key, free parent") << family << "ALTER TABLE ch ADD CONSTRAINT fk FOREIGN KEY (pid) REFERENCES pa (id); "
-                                                           "DELETE FROM pa WHERE id = 2; SELECT COUNT(*) FROM pa"
-                                              << "1";
     QTest::newRow("foreign key null passes") << family << "ALTER TABLE ch ADD CONSTRAINT fk FOREIGN KEY (pid) REFERENCES pa (id); "
                                                           "INSERT INTO ch VALUES (12, NULL); SELECT COUNT(*) FROM ch"
                                              << "2";
