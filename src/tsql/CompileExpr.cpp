@@ -865,6 +865,13 @@ Bound Compiler::expr(const Expr &e)
     if (m_scope && m_scope->grouped && !m_scope->inAggregate && !b.ungrouped.empty() && !b.aggregate &&
         m_scope->groupSql.count(groupKey(b.sql)))
         b.ungrouped.clear();
+    if (m_scope && !m_scope->rolledUp.empty() && !m_scope->inAggregate && !b.aggregate &&
+        m_scope->rolledUp.count(groupKey(b.sql))) {
+        b.sql = "NULL";
+        b.literal = nullptr;
+        b.nullable = true;
+        b.ungrouped.clear();
+    }
     return b;
 }
 

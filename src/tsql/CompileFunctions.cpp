@@ -255,6 +255,13 @@ Bound Compiler::aggregate(const Function &f)
         r.sql = "count(" + distinct + a.sql + (a.type.isText() && f.distinct ? " COLLATE TSQL" : "") + ")";
         return r;
     }
+    if (f.name == "grouping" && m_scope->groupingSets) {
+        requireArgs(f, 1, 1);
+        const std::string key = groupKey(exprNode(*f.args[0]).sql);
+        r.type = SqlType{Base::TinyInt};
+        r.sql = m_scope->rolledUp.count(key) ? "1" : "0";
+        return r;
+    }
     if (f.name == "grouping" || f.name == "grouping_id")
         throw err::make(40517, upper(f.name)).atLine(f.line);
     if (f.name == "string_agg") {

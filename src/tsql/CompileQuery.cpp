@@ -385,6 +385,8 @@ public:
     Compiler::Compiled spec(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top,
                             bool recursion = false)
     {
+        if (q.groupBy.kind != GroupBy::Kind::Plain && !m_set)
+            return groupingSets(q, order, top);
         Compiler::Compiled out;
         std::string fromSql;
         const std::size_t firstSource = m_c.scope().sources.size();
@@ -420,11 +422,20 @@ public:
         // GROUP BY, compiled first: the select list's columns must be among its expressions.
         std::string group;
         const bool explicitGroup = !q.groupBy.empty();
+        std::vector<const Expr *> groupItems;
+        if (m_set) {
+            groupItems = *m_set;
+            scope.groupingSets = true;
+            for (const Expr *e : *m_allGroups)
+                if (std::find(m_set->begin(), m_set->end(), e) == m_set->end())
+                    scope.rolledUp.insert(m_c.groupKey(m_c.expr(*e).sql));
+        } else {
+            for (const auto &e : q.groupBy.items)
+                groupItems.push_back(e.get());
+        }
         if (explicitGroup) {
-            if (q.groupBy.kind != GroupBy::Kind::Plain)
-                throw err::make(40517, "GROUP BY ROLLUP, CUBE or GROUPING SETS").atLine(q.line);
-            for (std::size_t i = 0; i < q.groupBy.items.size(); ++i) {
-                const Bound g = m_c.expr(*q.groupBy.items[i]);
+            for (std::size_t i = 0; i < groupItems.size(); ++i) {
+                const Bound g = m_c.expr(*groupItems[i]);
                 if (g.aggregate)
                     throw err::make(144).atLine(q.line);
                 scope.groupSql.insert(g.sql);
@@ -478,6 +489,11 @@ public:
         }
         if (assigns && retrieves)
             throw err::make(141).atLine(q.line);
+        // A grouping set carries the whole query's ORDER BY terms that are not its columns.
+        if (m_set && m_setOrder)
+            for (std::size_t k = 0; k < m_setOrder->size(); ++k)
+                if (m_hiddenOrder[k])
+                    list += ", " + m_c.expr(*(*m_setOrder)[k].expr).sql + " AS o" + std::to_string(k);
         // The limit is checked on the rows the member gives, after its own conditions: a
         // recursion that stops by itself at the limit is not an error.
         if (recursion && m_c.m_maxRecursion > 0)
@@ -722,6 +738,95 @@ public:
     }
 
 private:
+    // ROLLUP, CUBE and GROUPING SETS: the query once per grouping set, joined by UNION ALL, the
+    // left-out grouping expressions NULL in each; the ORDER BY then sorts the whole.
+    Compiler::Compiled groupingSets(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top)
+    {
+        if (top)
+            throw err::make(40517, "TOP with GROUP BY ROLLUP, CUBE or GROUPING SETS").atLine(q.line);
+        std::vector<const Expr *> all;
+        std::vector<std::vector<const Expr *>> sets;
+        const auto addAll = [&](const Expr *e) {
+            if (std::find(all.begin(), all.end(), e) == all.end())
+                all.push_back(e);
+        };
+        if (q.groupBy.kind == GroupBy::Kind::GroupingSets) {
+            for (const auto &set : q.groupBy.sets) {
+                sets.emplace_back();
+                for (const auto &e : set) {
+                    sets.back().push_back(e.get());
+                    addAll(e.get());
+                }
+            }
+        } else {
+            for (const auto &e : q.groupBy.items)
+                addAll(e.get());
+            const std::size_t n = all.size();
+            if (q.groupBy.kind == GroupBy::Kind::Rollup) {
+                for (std::size_t k = n + 1; k-- > 0;)
+                    sets.emplace_back(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(k));
+            } else {
+                for (std::size_t mask = (std::size_t{1} << n); mask-- > 0;) {
+                    sets.emplace_back();
+                    for (std::size_t i = 0; i < n; ++i)
+                        if (mask & (std::size_t{1} << i))
+                            sets.back().push_back(all[i]);
+                }
+            }
+        }
+        // ORDER BY 2 names a column; any other term is computed in each set as a hidden column.
+        std::vector<bool> hidden;
+        if (order)
+            for (const OrderItem &o : *order)
+                hidden.push_back(!(o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number));
+        Compiler::Compiled out;
+        std::string sql;
+        m_allGroups = &all;
+        m_setOrder = order;
+        m_hiddenOrder = hidden;
+        for (const auto &set : sets) {
+            m_set = &set;
+            Scope scope;
+            Compiler::Compiled branch;
+            try {
+                branch = m_c.within(scope, [&] { return spec(q, nullptr, nullptr); });
+            } catch (...) {
+                m_set = nullptr;
+                throw;
+            }
+            m_set = nullptr;
+            if (out.columns.empty())
+                out = branch;
+            sql += (sql.empty() ? "" : " UNION ALL ") + branch.sql;
+        }
+        for (auto &c : out.columns)
+            c.nullable = true;
+        std::string columns, orderSql;
+        for (std::size_t k = 0; k < out.columns.size(); ++k)
+            columns += (k ? ", c" : "c") + std::to_string(k);
+        if (order)
+            for (std::size_t k = 0; k < order->size(); ++k) {
+                const OrderItem &o = (*order)[k];
+                std::string term;
+                if (!hidden[k]) {
+                    const long i = std::atol(o.expr->as<Literal>().text.c_str());
+                    if (i < 1 || i > static_cast<long>(out.columns.size()))
+                        throw err::make(108, o.expr->as<Literal>().text).atLine(o.expr->line);
+                    term = "c" + std::to_string(i - 1);
+                } else {
+                    term = "o" + std::to_string(k);
+                }
+                orderSql += (orderSql.empty() ? "" : ", ") + term + " COLLATE TSQL" + (o.descending ? " DESC" : "");
+            }
+        out.sql = "SELECT " + columns + " FROM (" + sql + ")" + (orderSql.empty() ? "" : " ORDER BY " + orderSql);
+        out.singleTable = false;
+        return out;
+    }
+
+    const std::vector<const Expr *> *m_set = nullptr;
+    const std::vector<const Expr *> *m_allGroups = nullptr;
+    const std::vector<OrderItem> *m_setOrder = nullptr;
+    std::vector<bool> m_hiddenOrder;
     Compiler &m_c;
 };
 

@@ -76,6 +76,10 @@ struct Scope {
     std::set<std::string> groupSql;
     bool grouped = false; // GROUP BY or an aggregate in the select list
     bool inAggregate = false;
+    // One grouping set of ROLLUP, CUBE or GROUPING SETS: the grouping expressions it leaves out
+    // read as NULL, and GROUPING() of them is 1.
+    bool groupingSets = false;
+    std::set<std::string> rolledUp;
 };
 
 struct CompileOptions {

@@ -377,8 +377,19 @@ void TestConformanceQueries::grouping_data()
                                             "ORDER BY dept"
                                          << "HR|Dee,Cid\nIT|Bob,Ann\nOPS|Eve";
     QTest::newRow("string_agg skips nulls") << "SELECT STRING_AGG(b, '-') WITHIN GROUP (ORDER BY a) FROM t1" << "z-x-y";
-    // ROLLUP, CUBE and GROUPING SETS are refused with SQL Server's "not supported" error.
-    QTest::newRow("rollup is refused") << "SELECT dept, SUM(salary) FROM emp GROUP BY ROLLUP (dept)" << "Msg 40517";
+    // learn.microsoft.com: SELECT - GROUP BY (Transact-SQL), "GROUP BY ROLLUP", "GROUP BY CUBE",
+    // "GROUP BY GROUPING SETS"; GROUPING (Transact-SQL)
+    QTest::newRow("rollup") << "SELECT dept, SUM(salary) FROM emp GROUP BY ROLLUP (dept) ORDER BY GROUPING(dept), dept"
+                            << "HR|140\nIT|180\nOPS|50\nNULL|370";
+    QTest::newRow("with rollup") << "SELECT dept, COUNT(*) FROM emp GROUP BY dept WITH ROLLUP ORDER BY GROUPING(dept), dept"
+                                 << "HR|2\nIT|2\nOPS|1\nNULL|5";
+    QTest::newRow("rollup of two") << "SELECT dept, salary, COUNT(*), GROUPING(salary) FROM emp WHERE dept = 'IT' "
+                                      "GROUP BY ROLLUP (dept, salary) ORDER BY GROUPING(dept), dept, GROUPING(salary), salary"
+                                   << "IT|80|1|0\nIT|100|1|0\nIT|NULL|2|1\nNULL|NULL|2|1";
+    QTest::newRow("cube") << "SELECT COUNT(*) FROM (SELECT dept, mgr, COUNT(*) AS n FROM emp GROUP BY CUBE (dept, mgr)) AS c" << "12";
+    QTest::newRow("grouping sets") << "SELECT dept, salary, COUNT(*) FROM emp GROUP BY GROUPING SETS ((dept), (salary), ()) "
+                                      "ORDER BY GROUPING(dept), dept, GROUPING(salary), salary"
+                                   << "HR|NULL|2\nIT|NULL|2\nOPS|NULL|1\nNULL|50|1\nNULL|60|1\nNULL|80|2\nNULL|100|1\nNULL|NULL|5";
     QTest::newRow("group by an expression") << "SELECT salary / 50, COUNT(*) FROM emp GROUP BY salary / 50 ORDER BY 1" << "1|4\n2|1";
 }
 
