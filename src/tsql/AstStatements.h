@@ -106,6 +106,7 @@ struct ColumnDef {
     ExprPtr defaultValue;
     std::string defaultText; // the DEFAULT as written
     std::string defaultName;
+    bool withValues = false; // DEFAULT ... WITH VALUES: rows already there take the default too
     ExprPtr computed; // AS expression
     std::string computedText;
     bool persisted = false;

@@ -21,7 +21,7 @@ bool bindingError(int number)
     case 207: case 209: case 4104: case 8120: case 8118: case 8119: case 8121: case 8127: case 145: case 104:
     case 108: case 205: case 116: case 130: case 144: case 147: case 4145: case 402: case 206: case 529: case 257:
     case 174: case 189: case 195: case 4121: case 137: case 141: case 1033: case 4108: case 4112: case 10753:
-    case 1008: case 408: case 8155: case 8156: case 8158: case 155: case 1023:
+    case 1008: case 408: case 8155: case 8156: case 8158: case 8159: case 155: case 1023: case 8133: case 10741: case 1011: case 1013:
         return true;
     default:
         return false;

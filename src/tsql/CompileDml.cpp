@@ -126,7 +126,14 @@ Compiler::WritePlan Compiler::insert(const Insert &s, bool identityInsertOn, std
         return d;
     };
     if (s.defaultValues) {
+        // Every column takes its default, not only those a column list would leave out.
         cols.clear();
+        defaults.clear();
+        for (int i = 0; i < static_cast<int>(t.columns.size()); ++i) {
+            const tsql::Column &c = t.columns[static_cast<std::size_t>(i)];
+            if (i != identityIndex && c.computed.empty() && !c.defaultText.empty())
+                defaults.push_back(i);
+        }
         std::string list;
         std::size_t n = 0;
         for (int i : defaults)

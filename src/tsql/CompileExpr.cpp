@@ -8,6 +8,7 @@
 #include "tsql/Numeric.h"
 #include "tsql/Storage.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace tsql {
@@ -167,7 +168,28 @@ std::string Compiler::literalSql(const Literal &l, SqlType &type)
     Param p;
     p.kind = Param::Kind::Literal;
     p.literal = l.index;
-    return param(std::move(p));
+    const std::string sql = param(std::move(p));
+    m_state->literalTexts[static_cast<int>(m_state->params.size())] = (l.national ? "N" : "") + l.text;
+    return sql;
+}
+
+std::string Compiler::groupKey(const std::string &sql) const
+{
+    std::string key;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] != '?' || i + 1 >= sql.size() || !std::isdigit(static_cast<unsigned char>(sql[i + 1]))) {
+            key += sql[i];
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
+            ++j;
+        const int n = std::stoi(sql.substr(i + 1, j - i - 1));
+        const auto it = m_state->literalTexts.find(n);
+        key += it == m_state->literalTexts.end() ? sql.substr(i, j - i) : "{" + it->second + "}";
+        i = j - 1;
+    }
+    return key;
 }
 
 void Compiler::combine(Bound &into, const Bound &part) const
@@ -687,6 +709,15 @@ Bound Compiler::caseExpr(const Case &c)
         values.push_back(expr(*c.elseValue));
         combine(r, values.back());
     }
+    // With nothing but NULL constants to give, the CASE would have no type at all.
+    const auto nullConstant = [](const Expr &e) {
+        return e.kind == Expr::Kind::Literal && e.as<Literal>().type == Literal::Type::Null;
+    };
+    bool onlyNulls = true;
+    for (const auto &w : c.whens)
+        onlyNulls = onlyNulls && nullConstant(*w.second);
+    if (onlyNulls && (!c.elseValue || nullConstant(*c.elseValue)))
+        throw err::make(8133).atLine(c.line);
     r.type = unionType(values, "CASE");
     if (r.type.isNull())
         r.type = SqlType{Base::Int};
@@ -828,6 +859,23 @@ Bound Compiler::condition(const Expr &e)
 }
 
 Bound Compiler::expr(const Expr &e)
+{
+    Bound b = exprNode(e);
+    // An expression the query groups by stands for its group, whatever columns it reads.
+    if (m_scope && m_scope->grouped && !m_scope->inAggregate && !b.ungrouped.empty() && !b.aggregate &&
+        m_scope->groupSql.count(groupKey(b.sql)))
+        b.ungrouped.clear();
+    if (m_scope && !m_scope->rolledUp.empty() && !m_scope->inAggregate && !b.aggregate &&
+        m_scope->rolledUp.count(groupKey(b.sql))) {
+        b.sql = "NULL";
+        b.literal = nullptr;
+        b.nullable = true;
+        b.ungrouped.clear();
+    }
+    return b;
+}
+
+Bound Compiler::exprNode(const Expr &e)
 {
     switch (e.kind) {
     case Expr::Kind::Literal: {

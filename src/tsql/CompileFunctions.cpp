@@ -106,6 +106,11 @@ Bound Compiler::function(const Function &f)
     }
     if (f.name == "iif") {
         requireArgs(f, 3, 3);
+        const auto nullConstant = [](const Expr &e) {
+            return e.kind == Expr::Kind::Literal && e.as<Literal>().type == Literal::Type::Null;
+        };
+        if (nullConstant(*f.args[1]) && nullConstant(*f.args[2]))
+            throw err::make(8133).atLine(f.line);
         Bound c = condition(*f.args[0]);
         std::vector<Bound> values{expr(*f.args[1]), expr(*f.args[2])};
         Bound r;
@@ -153,7 +158,7 @@ Bound Compiler::function(const Function &f)
         if (f.keywordArg.empty())
             throw err::make(1023, "1", f.name).atLine(f.line);
         try {
-            dt::requirePart(f.keywordArg);
+            dt::requirePart(f.keywordArg, f.name);
         } catch (const Error &e) {
             throw e.atLine(f.line);
         }
@@ -192,6 +197,10 @@ Bound Compiler::function(const Function &f)
         case 'd':
             if (!t.isDateTime())
                 t = t.isNull() ? SqlType{Base::DateTime} : (t.isText() ? SqlType{Base::DateTime} : t);
+            break;
+        case 't': // DATEDIFF, DATEPART, DATENAME read text as datetime2
+            if (!t.isDateTime())
+                t = t.isNull() ? SqlType{Base::DateTime} : (t.isText() ? SqlType{Base::DateTime2, 0, 0, 7} : t);
             break;
         default:
             break;
@@ -244,6 +253,13 @@ Bound Compiler::aggregate(const Function &f)
         requireArgs(f, 1, 1);
         Bound a = expr(*f.args[0]);
         r.sql = "count(" + distinct + a.sql + (a.type.isText() && f.distinct ? " COLLATE TSQL" : "") + ")";
+        return r;
+    }
+    if (f.name == "grouping" && m_scope->groupingSets) {
+        requireArgs(f, 1, 1);
+        const std::string key = groupKey(exprNode(*f.args[0]).sql);
+        r.type = SqlType{Base::TinyInt};
+        r.sql = m_scope->rolledUp.count(key) ? "1" : "0";
         return r;
     }
     if (f.name == "grouping" || f.name == "grouping_id")

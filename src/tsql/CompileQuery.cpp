@@ -291,6 +291,9 @@ public:
             const auto &j = r.as<Join>();
             const std::string left = from(*j.left);
             const std::size_t before = m_c.scope().sources.size();
+            if ((j.type == Join::Type::CrossApply || j.type == Join::Type::OuterApply) &&
+                j.right->kind == TableRef::Kind::Derived)
+                return applyDerived(left, j.right->as<DerivedTable>(), j.type == Join::Type::OuterApply);
             const std::string right = from(*j.right);
             if (j.type == Join::Type::CrossApply || j.type == Join::Type::OuterApply) {
                 return left + (j.type == Join::Type::CrossApply ? " CROSS JOIN " : " LEFT JOIN ") + right +
@@ -328,6 +331,29 @@ public:
         return {};
     }
 
+    // APPLY over a derived table that names the left side's columns. SQLite has no lateral
+    // join, so each left row is joined to the numbers 1..n (n: the rows the subquery gives for
+    // it) and row i's columns are read back by correlated subqueries (SQLite's LIMIT and
+    // OFFSET cannot name an outer column, so the rows are numbered instead).
+    std::string applyDerived(const std::string &left, const DerivedTable &d, bool outer)
+    {
+        std::vector<OutputColumn> cols;
+        const std::string sub = m_c.subquery(*d.query, cols);
+        derived(sub, cols, d.alias, d.columnAliases, d.line);
+        Source &s = m_c.scope().sources.back();
+        const std::string n = s.sqlAlias + ".i";
+        for (std::size_t k = 0; k < s.columns.size(); ++k) {
+            s.columns[k].sql = "(SELECT c" + std::to_string(k) + " FROM (SELECT *, row_number() OVER () AS tsql_rn FROM (" +
+                               sub + ")) WHERE tsql_rn = " + n + ")";
+            if (outer)
+                s.columns[k].nullable = true;
+        }
+        const std::string count = "(SELECT count(*) FROM (" + sub + "))";
+        const std::string numbers = "(WITH RECURSIVE tsql_n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM tsql_n WHERE i < "
+                                    "(SELECT max(" + count + ") FROM " + left + ")) SELECT i FROM tsql_n) AS " + s.sqlAlias;
+        return left + (outer ? " LEFT JOIN " : " JOIN ") + numbers + " ON " + n + " <= " + count;
+    }
+
     std::string derived(const std::string &sql, const std::vector<OutputColumn> &cols, const std::string &alias,
                         const std::vector<std::string> &names, int line)
     {
@@ -336,7 +362,7 @@ public:
         s.aliased = true;
         s.sqlAlias = m_c.newAlias();
         if (!names.empty() && names.size() != cols.size())
-            throw err::make(8158, alias).atLine(line);
+            throw err::make(names.size() < cols.size() ? 8158 : 8159, alias).atLine(line);
         for (std::size_t i = 0; i < cols.size(); ++i) {
             SourceColumn sc;
             sc.name = names.empty() ? cols[i].name : names[i];
@@ -359,11 +385,22 @@ public:
     Compiler::Compiled spec(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top,
                             bool recursion = false)
     {
+        if (q.groupBy.kind != GroupBy::Kind::Plain && !m_set)
+            return groupingSets(q, order, top);
         Compiler::Compiled out;
         std::string fromSql;
+        const std::size_t firstSource = m_c.scope().sources.size();
         for (std::size_t i = 0; i < q.from.size(); ++i)
             fromSql += (i ? ", " : "") + from(*q.from[i]);
         Scope &scope = m_c.scope();
+        // Two sources of one FROM clause may not answer to the same name.
+        for (std::size_t i = firstSource; i < scope.sources.size(); ++i)
+            for (std::size_t k = firstSource; k < i; ++k)
+                if (iequals(scope.sources[i].alias, scope.sources[k].alias)) {
+                    if (scope.sources[i].aliased)
+                        throw err::make(1011, scope.sources[i].alias).atLine(q.line);
+                    throw err::make(1013, scope.sources[k].alias, scope.sources[i].alias).atLine(q.line);
+                }
         std::string level;
         if (recursion) {
             for (const Source &src : scope.sources)
@@ -374,8 +411,6 @@ public:
                 throw err::make(252, "").atLine(q.line);
         }
         std::string where;
-        if (recursion && m_c.m_maxRecursion > 0)
-            where = " WHERE tsql_recursion(" + level + " + 1, " + std::to_string(m_c.m_maxRecursion) + ")";
         if (q.where) {
             const Bound w = m_c.condition(*q.where);
             if (w.aggregate)
@@ -387,14 +422,24 @@ public:
         // GROUP BY, compiled first: the select list's columns must be among its expressions.
         std::string group;
         const bool explicitGroup = !q.groupBy.empty();
+        std::vector<const Expr *> groupItems;
+        if (m_set) {
+            groupItems = *m_set;
+            scope.groupingSets = true;
+            for (const Expr *e : *m_allGroups)
+                if (std::find(m_set->begin(), m_set->end(), e) == m_set->end())
+                    scope.rolledUp.insert(m_c.groupKey(m_c.expr(*e).sql));
+        } else {
+            for (const auto &e : q.groupBy.items)
+                groupItems.push_back(e.get());
+        }
         if (explicitGroup) {
-            if (q.groupBy.kind != GroupBy::Kind::Plain)
-                throw err::make(40517, "GROUP BY ROLLUP, CUBE or GROUPING SETS").atLine(q.line);
-            for (std::size_t i = 0; i < q.groupBy.items.size(); ++i) {
-                const Bound g = m_c.expr(*q.groupBy.items[i]);
+            for (std::size_t i = 0; i < groupItems.size(); ++i) {
+                const Bound g = m_c.expr(*groupItems[i]);
                 if (g.aggregate)
                     throw err::make(144).atLine(q.line);
                 scope.groupSql.insert(g.sql);
+                scope.groupSql.insert(m_c.groupKey(g.sql));
                 group += (i ? ", " : "") + collated(g);
             }
         }
@@ -444,7 +489,17 @@ public:
         }
         if (assigns && retrieves)
             throw err::make(141).atLine(q.line);
-        if (recursion)
+        // A grouping set carries the whole query's ORDER BY terms that are not its columns.
+        if (m_set && m_setOrder)
+            for (std::size_t k = 0; k < m_setOrder->size(); ++k)
+                if (m_hiddenOrder[k])
+                    list += ", " + m_c.expr(*(*m_setOrder)[k].expr).sql + " AS o" + std::to_string(k);
+        // The limit is checked on the rows the member gives, after its own conditions: a
+        // recursion that stops by itself at the limit is not an error.
+        if (recursion && m_c.m_maxRecursion > 0)
+            list += ", (CASE WHEN tsql_recursion(" + level + " + 1, " + std::to_string(m_c.m_maxRecursion) + ") THEN " + level +
+                    " + 1 END) AS c" + std::to_string(out.columns.size());
+        else if (recursion)
             list += ", " + level + " + 1 AS c" + std::to_string(out.columns.size());
         std::string having;
         if (q.having) {
@@ -461,18 +516,25 @@ public:
                                !q.distinct && !explicitGroup && !scope.grouped;
         if (liveOrder)
             list += ", row_number() OVER (ORDER BY " + orderBy(*order, out, false, false, true) + ") AS tsql_order";
-        std::string sql = std::string("SELECT ") + (q.distinct ? "DISTINCT " : "") + list;
-        if (!fromSql.empty())
-            sql += " FROM " + fromSql;
-        sql += where;
-        if (!group.empty())
-            sql += " GROUP BY " + group;
-        sql += having;
+        const auto select = [&](const std::string &columns) {
+            std::string s = std::string("SELECT ") + (q.distinct ? "DISTINCT " : "") + columns;
+            if (!fromSql.empty())
+                s += " FROM " + fromSql;
+            return s + where + (group.empty() ? "" : " GROUP BY " + group) + having;
+        };
+        const std::string sql = select(list);
         if (order && !order->empty() && !liveOrder)
             orderSql = orderBy(*order, out, q.distinct, explicitGroup || scope.grouped);
         out.singleTable = q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named && !scope.grouped &&
                           !q.distinct && !(scope.sources.size() != 1);
-        out.sql = applyTop(sql, orderSql, top);
+        // WITH TIES ranks the rows inside the query, where its ORDER BY may name any column of
+        // the FROM clause, not only the selected ones.
+        const std::string ranked = top && top->withTies && !orderSql.empty()
+                                       ? select(list + ", rank() OVER (ORDER BY " +
+                                                orderBy(*order, out, q.distinct, explicitGroup || scope.grouped, true) +
+                                                ") AS tsql_rank")
+                                       : std::string();
+        out.sql = applyTop(sql, orderSql, top, ranked);
         return out;
     }
 
@@ -534,7 +596,7 @@ public:
             bool text = false;
             if (const int k = aliasInQuotes(*o.expr, out); k >= 0) {
                 // 'Total Salary' names the column whose alias is written that way.
-                term = "c" + std::to_string(k);
+                term = item(static_cast<std::size_t>(k));
                 text = out.columns[static_cast<std::size_t>(k)].type.isText();
             } else if (o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number) {
                 const std::string &t = o.expr->as<Literal>().text;
@@ -596,7 +658,7 @@ public:
         return "tsql_top(" + m_c.convert(n, SqlType{Base::BigInt}) + ")";
     }
 
-    std::string applyTop(const std::string &sql, const std::string &orderSql, const Top *top)
+    std::string applyTop(const std::string &sql, const std::string &orderSql, const Top *top, const std::string &ranked = {})
     {
         std::string ordered = sql + (orderSql.empty() ? "" : " ORDER BY " + orderSql);
         if (!top)
@@ -606,15 +668,16 @@ public:
         const std::string n = limit(*top);
         if (top->percent) {
             // The share of the rows, rounded up, as SQL Server counts it.
-            const std::string count = "(SELECT CAST(ceil(count(*) * tsql_percent(" + n + ") / 100.0) AS INTEGER) FROM (" + sql + "))";
+            // (SQLite's ceil() is not among the functions untrusted SQL may call.)
+            const std::string share = "count(*) * tsql_percent(" + n + ") / 100.0";
+            const std::string count = "(SELECT CAST(" + share + " AS INTEGER) + (" + share + " > CAST(" + share +
+                                      " AS INTEGER)) FROM (" + sql + "))";
             if (!top->withTies)
                 return ordered + " LIMIT " + count;
-            return "SELECT * FROM (SELECT *, rank() OVER (ORDER BY " + orderSql + ") AS tsql_rank FROM (" + sql +
-                   ")) WHERE tsql_rank <= " + count + " ORDER BY " + orderSql;
+            return "SELECT * FROM (" + ranked + ") WHERE tsql_rank <= " + count + " ORDER BY tsql_rank";
         }
         if (top->withTies)
-            return "SELECT * FROM (SELECT *, rank() OVER (ORDER BY " + orderSql + ") AS tsql_rank FROM (" + sql +
-                   ")) WHERE tsql_rank <= " + n + " ORDER BY " + orderSql;
+            return "SELECT * FROM (" + ranked + ") WHERE tsql_rank <= " + n + " ORDER BY tsql_rank";
         return ordered + " LIMIT " + n;
     }
 
@@ -675,6 +738,95 @@ public:
     }
 
 private:
+    // ROLLUP, CUBE and GROUPING SETS: the query once per grouping set, joined by UNION ALL, the
+    // left-out grouping expressions NULL in each; the ORDER BY then sorts the whole.
+    Compiler::Compiled groupingSets(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top)
+    {
+        if (top)
+            throw err::make(40517, "TOP with GROUP BY ROLLUP, CUBE or GROUPING SETS").atLine(q.line);
+        std::vector<const Expr *> all;
+        std::vector<std::vector<const Expr *>> sets;
+        const auto addAll = [&](const Expr *e) {
+            if (std::find(all.begin(), all.end(), e) == all.end())
+                all.push_back(e);
+        };
+        if (q.groupBy.kind == GroupBy::Kind::GroupingSets) {
+            for (const auto &set : q.groupBy.sets) {
+                sets.emplace_back();
+                for (const auto &e : set) {
+                    sets.back().push_back(e.get());
+                    addAll(e.get());
+                }
+            }
+        } else {
+            for (const auto &e : q.groupBy.items)
+                addAll(e.get());
+            const std::size_t n = all.size();
+            if (q.groupBy.kind == GroupBy::Kind::Rollup) {
+                for (std::size_t k = n + 1; k-- > 0;)
+                    sets.emplace_back(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(k));
+            } else {
+                for (std::size_t mask = (std::size_t{1} << n); mask-- > 0;) {
+                    sets.emplace_back();
+                    for (std::size_t i = 0; i < n; ++i)
+                        if (mask & (std::size_t{1} << i))
+                            sets.back().push_back(all[i]);
+                }
+            }
+        }
+        // ORDER BY 2 names a column; any other term is computed in each set as a hidden column.
+        std::vector<bool> hidden;
+        if (order)
+            for (const OrderItem &o : *order)
+                hidden.push_back(!(o.expr->kind == Expr::Kind::Literal && o.expr->as<Literal>().type == Literal::Type::Number));
+        Compiler::Compiled out;
+        std::string sql;
+        m_allGroups = &all;
+        m_setOrder = order;
+        m_hiddenOrder = hidden;
+        for (const auto &set : sets) {
+            m_set = &set;
+            Scope scope;
+            Compiler::Compiled branch;
+            try {
+                branch = m_c.within(scope, [&] { return spec(q, nullptr, nullptr); });
+            } catch (...) {
+                m_set = nullptr;
+                throw;
+            }
+            m_set = nullptr;
+            if (out.columns.empty())
+                out = branch;
+            sql += (sql.empty() ? "" : " UNION ALL ") + branch.sql;
+        }
+        for (auto &c : out.columns)
+            c.nullable = true;
+        std::string columns, orderSql;
+        for (std::size_t k = 0; k < out.columns.size(); ++k)
+            columns += (k ? ", c" : "c") + std::to_string(k);
+        if (order)
+            for (std::size_t k = 0; k < order->size(); ++k) {
+                const OrderItem &o = (*order)[k];
+                std::string term;
+                if (!hidden[k]) {
+                    const long i = std::atol(o.expr->as<Literal>().text.c_str());
+                    if (i < 1 || i > static_cast<long>(out.columns.size()))
+                        throw err::make(108, o.expr->as<Literal>().text).atLine(o.expr->line);
+                    term = "c" + std::to_string(i - 1);
+                } else {
+                    term = "o" + std::to_string(k);
+                }
+                orderSql += (orderSql.empty() ? "" : ", ") + term + " COLLATE TSQL" + (o.descending ? " DESC" : "");
+            }
+        out.sql = "SELECT " + columns + " FROM (" + sql + ")" + (orderSql.empty() ? "" : " ORDER BY " + orderSql);
+        out.singleTable = false;
+        return out;
+    }
+
+    const std::vector<const Expr *> *m_set = nullptr;
+    const std::vector<const Expr *> *m_allGroups = nullptr;
+    const std::vector<OrderItem> *m_setOrder = nullptr;
+    std::vector<bool> m_hiddenOrder;
     Compiler &m_c;
 };
 
@@ -732,13 +884,15 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
         }
     }
     if (q.offset) {
+        if (single && q.body->spec->top)
+            throw err::make(10741).atLine(q.line);
         if (q.orderBy.empty())
             throw err::make(10743).atLine(q.line);
         const Bound off = expr(*q.offset);
         std::string lim = "-1";
         if (q.fetch)
             lim = "tsql_top(" + convert(expr(*q.fetch), SqlType{Base::BigInt}) + ")";
-        out.sql += " LIMIT " + lim + " OFFSET tsql_top(" + convert(off, SqlType{Base::BigInt}) + ")";
+        out.sql += " LIMIT " + lim + " OFFSET tsql_offset(" + convert(off, SqlType{Base::BigInt}) + ")";
     }
     if (topLevel && !m_cteOrder.empty()) {
         std::string with;
@@ -768,7 +922,7 @@ void Compiler::compileCte(const Cte &c)
     auto setColumns = [&](const std::vector<OutputColumn> &cols, bool recursive) {
         d.columns.clear();
         if (!c.columns.empty() && c.columns.size() != cols.size())
-            throw err::make(8158, c.name).atLine(c.line);
+            throw err::make(c.columns.size() < cols.size() ? 8158 : 8159, c.name).atLine(c.line);
         for (std::size_t i = 0; i < cols.size(); ++i) {
             SourceColumn sc;
             sc.name = c.columns.empty() ? cols[i].name : c.columns[i];

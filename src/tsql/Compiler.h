@@ -76,6 +76,10 @@ struct Scope {
     std::set<std::string> groupSql;
     bool grouped = false; // GROUP BY or an aggregate in the select list
     bool inAggregate = false;
+    // One grouping set of ROLLUP, CUBE or GROUPING SETS: the grouping expressions it leaves out
+    // read as NULL, and GROUPING() of them is 1.
+    bool groupingSets = false;
+    std::set<std::string> rolledUp;
 };
 
 struct CompileOptions {
@@ -97,6 +101,9 @@ struct CompileState {
     // SELECT @v = @v + x FROM ...: the variables a row assigns, which the next row must read as
     // the row before left them (lower case). Read through tsql_local, not bound once.
     std::set<std::string> liveVariables;
+    // The text of each literal made a parameter, by its number: GROUP BY salary / 50 and the
+    // select list's salary / 50 are one expression though their parameters differ.
+    std::map<int, std::string> literalTexts;
 };
 
 class Compiler {
@@ -121,6 +128,7 @@ public:
     // ---- shared by the compile stages ----
     Bound expr(const ast::Expr &e);
     Bound condition(const ast::Expr &e); // a search condition: yields 1, 0 or NULL
+    std::string groupKey(const std::string &sql) const; // an expression's SQL with its literals written out
     std::string convert(const Bound &e, const SqlType &to, int style = -1, bool explicitly = false);
     std::string param(Param p);            // "?N"
     std::string constant(const Value &v);  // a value the compiler fixed: a parameter, or inline SQL
@@ -187,6 +195,7 @@ public:
     TablePtr targetTable(const ast::ObjectName &n, int errorNumber, bool allowSystem = false);
 
 private:
+    Bound exprNode(const ast::Expr &e);
     friend class QueryCompiler;
 
     // CompileExpr.cpp

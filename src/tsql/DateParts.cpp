@@ -91,11 +91,11 @@ std::optional<Part> partFromName(std::string_view name)
     return std::nullopt;
 }
 
-Part requirePart(std::string_view name)
+Part requirePart(std::string_view name, std::string_view function)
 {
     if (const std::optional<Part> p = partFromName(name))
         return *p;
-    throw err::make(155, name, "datepart");
+    throw err::make(155, name, function);
 }
 
 std::string_view partName(Part part)
@@ -155,7 +155,7 @@ DateTime add(Part part, std::int64_t number, const DateTime &v, const SqlType &t
 }
 
 std::int64_t diff(Part part, const DateTime &start, const DateTime &end, const SqlType &startType,
-                  const SqlType &endType, const Settings &)
+                  const SqlType &endType, const Settings &, bool big)
 {
     if (part == Part::TZoffset || part == Part::IsoWeek)
         throw err::make(9806, partName(part), "datediff");
@@ -194,7 +194,8 @@ std::int64_t diff(Part part, const DateTime &start, const DateTime &end, const S
     case Part::Nanosecond: result = (ib - ia) * 100; break;
     default: break;
     }
-    if (result < -2147483648LL || result > 2147483647LL)
+    const __int128 low = big ? INT64_MIN : INT32_MIN, high = big ? INT64_MAX : INT32_MAX;
+    if (result < low || result > high)
         throw err::make(535);
     return static_cast<std::int64_t>(result);
 }

@@ -98,12 +98,13 @@ enum class Part {
 // hour/hh, minute/mi/n, second/ss/s, millisecond/ms, microsecond/mcs, nanosecond/ns,
 // tzoffset/tz, iso_week/isowk/isoww, in any case; nullopt for anything else.
 std::optional<Part> partFromName(std::string_view name);
-Part requirePart(std::string_view name); // 155 "'x' is not a recognized datepart option."
+Part requirePart(std::string_view name, std::string_view function = "datepart"); // 155 "'x' is not a recognized datepart option."
 std::string_view partName(Part part);    // "year", "iso_week": the name SQL Server's messages use
 
 DateTime add(Part part, std::int64_t number, const DateTime &v, const SqlType &t); // DATEADD
 std::int64_t diff(Part part, const DateTime &start, const DateTime &end, const SqlType &startType,
-                  const SqlType &endType, const Settings &settings = {}); // DATEDIFF: boundaries crossed
+                  const SqlType &endType, const Settings &settings = {},
+                  bool big = false); // DATEDIFF (int) or DATEDIFF_BIG (bigint): boundaries crossed
 std::int64_t part(Part part, const DateTime &v, const SqlType &t, const Settings &settings = {}); // DATEPART
 std::string name(Part part, const DateTime &v, const SqlType &t, const Settings &settings = {}); // DATENAME
 DateTime endOfMonth(const DateTime &v, std::int64_t monthsToAdd = 0); // EOMONTH: a date

@@ -299,7 +299,7 @@ void addColumns(BatchRunner &b, const Table &t, const AlterTable &s)
             // Existing rows are numbered in the order they were stored.
             value = std::to_string(d.seed) + " + " + std::to_string(d.step) + " * (row_number() OVER (ORDER BY o.rowid) - 1)";
             needRebuild = true;
-        } else if (!c.nullable && !d.computed) {
+        } else if ((!c.nullable || (d.withValues && d.defaultValue)) && !d.computed) {
             if (d.defaultValue) {
                 // The rows already there take the default, as SQL Server fills a NOT NULL column.
                 Compiler comp(cat, t.database, nullptr, CompileOptions{true, true});

@@ -309,8 +309,16 @@ void addConstraints(BatchRunner &b, const Table &t, const std::vector<Constraint
                 throw err::make(2714, name);
             const std::string definition = "(" + k.exprText + ")";
             const Bound cond = rowCondition(b, t, definition, "");
+            // The message names the columns the check reads, as the row triggers do.
+            std::vector<std::string> read{k.forColumn};
+            if (k.forColumn.empty()) {
+                read.clear();
+                for (const Column &col : t.columns)
+                    if (definition.find(col.name) != std::string::npos)
+                        read.push_back(col.name);
+            }
             if (check)
-                checkExisting(b, t, cond.sql, name, "CHECK", t.name, k.forColumn.empty() ? cols : std::vector<std::string>{k.forColumn});
+                checkExisting(b, t, cond.sql, name, "CHECK", t.name, read);
             cat.registerObject(t.database, name, "C", t.name, k.forColumn, definition);
             if (!check)
                 cat.setDisabled(t.database, name, false);
@@ -411,7 +419,16 @@ void dropConstraint(BatchRunner &b, const Table &t, const std::string &name, boo
         }
     if (ifExists)
         return;
-    throw err::make(3728, name);
+    // SQL Server follows the reason with the statement's own failure.
+    const Error reason = err::make(3728, name);
+    Message m;
+    m.number = reason.number();
+    m.severity = reason.severity();
+    m.state = reason.state();
+    m.line = b.statementLine();
+    m.text = reason.what();
+    b.queueMessage(std::move(m));
+    throw err::make(3727);
 }
 
 void createIndex(BatchRunner &b, const CreateIndex &s)

@@ -15,7 +15,7 @@ struct Registry {
 
     Registry()
     {
-        for (const auto *table : {&dateFunctions(), &textFunctions(), &mathFunctions(), &systemFunctions()}) {
+        for (const auto *table : {&dateFunctions(), &textFunctions(), &mathFunctions(), &systemFunctions(), &formatFunctions()}) {
             for (const Definition &d : *table) {
                 byName.emplace(d.name, static_cast<int>(all.size()));
                 all.push_back(&d);

@@ -56,6 +56,7 @@ struct Definition {
     //   u text, keeping nvarchar         i int (converts)      b bigint (converts)
     //   n any number (text converts to float)  d date-time (text converts to datetime)
     //   f float (converts)               k the date part keyword (DATEADD(day, ...))
+    //   t date-time (text converts to datetime2)
     const char *args;
     SqlType (*result)(const Call &call);
     Value (*eval)(const std::vector<Value> &args, const Call &call, Runtime &rt);
@@ -71,6 +72,7 @@ const std::vector<Definition> &dateFunctions();
 const std::vector<Definition> &textFunctions();
 const std::vector<Definition> &mathFunctions();
 const std::vector<Definition> &systemFunctions();
+const std::vector<Definition> &formatFunctions();
 
 // Helpers the rows share.
 SqlType textResult(const SqlType &arg, int length); // same kind of text as arg, this long (-1 max)

@@ -94,7 +94,7 @@ const std::vector<Definition> &dateFunctions()
              const Value n = conv::convert(a[0], SqlType{Base::Int});
              return Value::dateTime(dt::add(dt::requirePart(c.keyword), n.asInteger(), d.asDateTime(), c.result), c.result);
          }},
-        {"datediff", 2, 2, "dd", intType,
+        {"datediff", 2, 2, "tt", intType,
          [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
              const Value x = asDate(a[0], rt), y = asDate(a[1], rt);
              const std::int64_t n = dt::diff(dt::requirePart(c.keyword), x.asDateTime(), y.asDateTime(), x.sqlType(),
@@ -103,20 +103,20 @@ const std::vector<Definition> &dateFunctions()
                  throw err::make(535, "datediff");
              return Value::integer(n, c.result);
          }},
-        {"datediff_big", 2, 2, "dd", [](const Call &) { return SqlType{Base::BigInt}; },
+        {"datediff_big", 2, 2, "tt", [](const Call &) { return SqlType{Base::BigInt}; },
          [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
              const Value x = asDate(a[0], rt), y = asDate(a[1], rt);
              return Value::integer(dt::diff(dt::requirePart(c.keyword), x.asDateTime(), y.asDateTime(), x.sqlType(),
-                                            y.sqlType(), rt.dateSettings()),
+                                            y.sqlType(), rt.dateSettings(), true),
                                    c.result);
          }},
-        {"datepart", 1, 1, "d", intType,
+        {"datepart", 1, 1, "t", intType,
          [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
              const Value d = asDate(a[0], rt);
              return Value::integer(dt::part(dt::requirePart(c.keyword), d.asDateTime(), d.sqlType(), rt.dateSettings()),
                                    c.result);
          }},
-        {"datename", 1, 1, "d", [](const Call &) { return SqlType::nvarchar(30); },
+        {"datename", 1, 1, "t", [](const Call &) { return SqlType::nvarchar(30); },
          [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
              const Value d = asDate(a[0], rt);
              return Value::text(dt::name(dt::requirePart(c.keyword), d.asDateTime(), d.sqlType(), rt.dateSettings()),
@@ -130,7 +130,7 @@ const std::vector<Definition> &dateFunctions()
          }},
         {"isdate", 1, 1, "s", intType,
          [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
-             const bool ok = dt::tryParse(a[0].asText(), kDateTime, 0, rt.dateSettings()).has_value();
+             const bool ok = !a[0].isNull() && dt::tryParse(a[0].asText(), kDateTime, 0, rt.dateSettings()).has_value();
              return Value::integer(ok ? 1 : 0, c.result);
          },
          0},

@@ -70,6 +70,34 @@ TablePtr tableNamed(const Value &v, Runtime &rt)
     }
 }
 
+// OBJECT_NAME / COL_NAME look an object up by its id among the current database's tables and views.
+TablePtr tableWithId(std::int64_t id, Runtime &rt)
+{
+    const std::string db = rt.currentDatabase();
+    for (const std::string &name : rt.catalog().objectNames(db)) {
+        TablePtr t = rt.catalog().load(db, name);
+        if (t && t->objectId == id)
+            return t;
+    }
+    return nullptr;
+}
+
+// sys.types' system_type_id of the built-in types.
+const char *systemTypeName(std::int64_t id)
+{
+    static const std::pair<int, const char *> types[] = {
+        {34, "image"}, {35, "text"}, {36, "uniqueidentifier"}, {40, "date"}, {41, "time"}, {42, "datetime2"},
+        {43, "datetimeoffset"}, {48, "tinyint"}, {52, "smallint"}, {56, "int"}, {58, "smalldatetime"}, {59, "real"},
+        {60, "money"}, {61, "datetime"}, {62, "float"}, {98, "sql_variant"}, {99, "ntext"}, {104, "bit"},
+        {106, "decimal"}, {108, "numeric"}, {122, "smallmoney"}, {127, "bigint"}, {165, "varbinary"}, {167, "varchar"},
+        {173, "binary"}, {175, "char"}, {189, "timestamp"}, {231, "nvarchar"}, {239, "nchar"}, {241, "xml"}, {256, "sysname"},
+    };
+    for (const auto &[n, name] : types)
+        if (n == id)
+            return name;
+    return nullptr;
+}
+
 std::string guid()
 {
     static thread_local std::mt19937_64 gen{std::random_device{}()};
@@ -132,7 +160,7 @@ const std::vector<Definition> &systemFunctions()
              return Value::null(c.result);
          },
          SessionBound},
-        {"db_id", 0, 1, "u", [](const Call &) { return SqlType{Base::SmallInt}; },
+        {"db_id", 0, 1, "u", intType,
          [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
              const std::string name = a.empty() ? rt.currentDatabase() : a[0].asText();
              const int id = rt.catalog().databaseId(iequals(name, "tempdb") ? "temp" : name);
@@ -153,6 +181,26 @@ const std::vector<Definition> &systemFunctions()
              return Value::integer(t->objectId, c.result);
          },
          NullInNullOut | SessionBound},
+        {"object_name", 1, 2, "ii", nvarchar128,
+         [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
+             const TablePtr t = tableWithId(a[0].asInteger(), rt);
+             return t ? Value::text(t->name, c.result) : Value::null(c.result);
+         },
+         NullInNullOut | SessionBound},
+        {"col_name", 2, 2, "ii", nvarchar128,
+         [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
+             const TablePtr t = tableWithId(a[0].asInteger(), rt);
+             const std::int64_t n = a[1].asInteger();
+             if (!t || n < 1 || n > static_cast<std::int64_t>(t->columns.size()))
+                 return Value::null(c.result);
+             return Value::text(t->columns[static_cast<std::size_t>(n - 1)].name, c.result);
+         },
+         NullInNullOut | SessionBound},
+        {"type_name", 1, 1, "i", nvarchar128,
+         [](const std::vector<Value> &a, const Call &c, Runtime &) {
+             const char *name = systemTypeName(a[0].asInteger());
+             return name ? Value::text(name, c.result) : Value::null(c.result);
+         }},
         {"col_length", 2, 2, "uu", [](const Call &) { return SqlType{Base::SmallInt}; },
          [](const std::vector<Value> &a, const Call &c, Runtime &rt) {
              const TablePtr t = tableNamed(a[0], rt);

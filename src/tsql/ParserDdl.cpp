@@ -173,6 +173,7 @@ ColumnDef Parser::columnDef(std::vector<Constraint> &constraints, bool forAlter)
         } else if (acceptWord("default")) {
             d.defaultName = constraintName;
             d.defaultValue = expr(d.defaultText);
+            d.withValues = acceptWords({"with", "values"});
         } else if (current().isWord("check")) {
             advance();
             Constraint c;

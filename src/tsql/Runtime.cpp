@@ -264,6 +264,15 @@ void fnTop(sqlite3_context *ctx, int, sqlite3_value **argv)
     });
 }
 
+void fnOffset(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    guarded(ctx, [&] {
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_int64(argv[0]) < 0)
+            throw err::make(10742);
+        sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+    });
+}
+
 void fnPercent(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     guarded(ctx, [&] {
@@ -579,6 +588,7 @@ void registerRuntime(sqlite3 *db, RuntimeHost *rt)
     add("tsql_raise", 1, vol, fnRaise);
     add("tsql_fail", -1, vol, fnFail);
     add("tsql_top", 1, det, fnTop);
+    add("tsql_offset", 1, det, fnOffset);
     add("tsql_percent", 1, det, fnPercent);
     add("tsql_recursion", 2, vol, fnRecursion);
     add("tsql_fn", -1, det, fnCall);
