@@ -45,6 +45,10 @@ UpgradeLock::UpgradeLock(platform::Connection *connection) : m_connection(connec
                                           "@LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0; "
                                           "SELECT @Result AS Result"),
                            sink);
+    // -999: the lock could not be asked for at all (SQL Server's word for a call error).
+    if (sink.status == -999)
+        throw platform::Failure(QStringLiteral("The upgrade could not make sure that no other upgrade is running. "
+                                               "Nothing was changed."));
     if (sink.status < 0)
         throw platform::Failure(QStringLiteral("An upgrade of this database is already running (%1). Nothing was changed.")
                                     .arg(heldBy(m_connection)));

@@ -56,8 +56,9 @@ AppLocks::Outcome AppLocks::acquire(const std::string &database, const std::stri
         return Outcome::Granted;
     }
     const std::string path = lockFile(database, resource);
-    // A reader without write access to the folder can still take a lock on a file already there.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // The file holds nothing, and every user of a shared folder must be able to open it to lock
+    // it; a reader without write access to the folder can still lock a file already there.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
