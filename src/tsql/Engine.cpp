@@ -168,6 +168,14 @@ Engine::Engine(const std::string &folder, const std::string &database, const Ses
             files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const auto &f : files) {
+        // A link in a folder others may write could point the engine at any file its user may
+        // change, and opening alone rewrites a database's header; links are not followed.
+        if (fs::is_symlink(f, ec)) {
+            m_openWarnings.push_back("The file \"" + f.filename().string() +
+                                     "\" in the database folder is a link, which is not followed; the database '" +
+                                     f.stem().string() + "' cannot be used.");
+            continue;
+        }
         // One stray file must not make the whole folder unusable: it is left out, and only the
         // statements that name it fail, as for a database that is not there.
         if (!holdsDatabase(f)) {

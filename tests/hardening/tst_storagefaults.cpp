@@ -239,10 +239,12 @@ void TestStorageFaults::strayFileIsSkipped_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("a note") << "Zzz" << QByteArray("not a database\r\n");
-    QTest::newRow("a picture") << "Scan" << QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(500, '\x01');
-    QTest::newRow("one byte") << "A" << QByteArray("x");
-    QTest::newRow("a database's own name") << "Build_File" << QByteArray(4096, '\0');
+    QTest::addColumn<bool>("link"); // the file is a link to a file elsewhere holding the bytes
+    QTest::newRow("a note") << "Zzz" << QByteArray("not a database\r\n") << false;
+    QTest::newRow("a picture") << "Scan" << QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(500, '\x01') << false;
+    QTest::newRow("one byte") << "A" << QByteArray("x") << false;
+    QTest::newRow("a database's own name") << "Build_File" << QByteArray(4096, '\0') << false;
+    QTest::newRow("a link to an empty file") << "Other" << QByteArray() << true;
 }
 
 // A file in the folder that is not a database is left out with one warning naming it; only
@@ -251,11 +253,15 @@ void TestStorageFaults::strayFileIsSkipped()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
-    QTemporaryDir dir;
+    QFETCH(bool, link);
+    QTemporaryDir dir, elsewhere;
     makeSite(dir.path()).reset();
-    QFile stray(dir.filePath(name + QStringLiteral(".sqlite")));
+    const QString inFolder = dir.filePath(name + QStringLiteral(".sqlite"));
+    QFile stray(link ? elsewhere.filePath(QStringLiteral("target")) : inFolder);
     QVERIFY(stray.open(QIODevice::WriteOnly | QIODevice::Truncate) && stray.write(bytes) == bytes.size());
     stray.close();
+    if (link)
+        QVERIFY(QFile::link(stray.fileName(), inFolder));
 
     auto s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
     const std::vector<std::string> warnings = s->openWarnings();
