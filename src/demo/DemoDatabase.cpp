@@ -37,8 +37,12 @@ void create(const QString &folder, const Options &options,
     const QString shown = QDir::toNativeSeparators(folder);
     if (options.patients < 0)
         throw platform::Failure(QStringLiteral("The number of patients cannot be negative."));
+    const bool existed = QFileInfo::exists(folder);
     if (!QDir().mkpath(folder))
         throw platform::Failure(QStringLiteral("The folder '%1' could not be created.").arg(shown));
+    // Patients' records: a folder made here is its user's alone, whatever the umask.
+    if (!existed)
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QDir target(folder);
     if (holdsDatabase(target))
         throw platform::Failure(

@@ -1,6 +1,7 @@
 #include "maintenance/frmAdmin.h"
 
 #include "maintenance/HistoryRows.h"
+#include "maintenance/UpgradeLock.h"
 #include "maintenance/UpgradeSteps.h"
 #include "platform/Failure.h"
 #include "platform/audit/AuditTrail.h"
@@ -243,6 +244,9 @@ QString frmAdmin::GetWord(QString &WordGroup, const QString &Separator)
 
 void frmAdmin::UpdateDatabase()
 {
+    // A second run at the same time, here or on another workstation, is refused before it
+    // changes anything: two runs dropping and rebuilding the same tables would both fail part way.
+    const maintenance::UpgradeLock lock(m_connection);
     // The upgrade drops the history tables and makes them again empty; their rows are set aside
     // with each drop and put back once the tables have their final columns, also when a
     // failure stops the run part way. Rows a killed run left set aside are taken over first.

@@ -9,13 +9,17 @@
 #include "platform/security/Password.h"
 #include "platform/ui/MessageBox.h"
 #include "standins/SignInDialog.h"
+#include "standins/SignInFailures.h"
 
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QUuid>
 
 namespace standins {
 
@@ -60,7 +64,40 @@ bool loginAnswered(const QString &database, const QString &user, const QString &
     return true;
 }
 
+std::function<void(int)> &waitOverride()
+{
+    static std::function<void(int)> wait;
+    return wait;
+}
+
+// The answer waits without freezing the sign-in, which keeps painting meanwhile.
+void waitBeforeAnswer(int milliseconds)
+{
+    if (waitOverride()) {
+        waitOverride()(milliseconds);
+        return;
+    }
+    if (milliseconds <= 0)
+        return;
+    QEventLoop wait;
+    QTimer::singleShot(milliseconds, &wait, &QEventLoop::quit);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+// A hash with the cost settings of real ones, of a password nobody types: made once, on the
+// first try, whichever name that try gives.
+const QString &dummyHash()
+{
+    static const QString hash = platform::security::hashPassword(QUuid::createUuid().toString());
+    return hash;
+}
+
 } // namespace
+
+void clsCurrentUser::setWaitForTests(std::function<void(int milliseconds)> wait)
+{
+    waitOverride() = std::move(wait);
+}
 
 clsCurrentUser::clsCurrentUser(QObject *parent)
     : QObject(parent)
@@ -122,17 +159,24 @@ QString clsCurrentUser::signIn(const QString &database, const QString &user, con
         connection = platform::openConnection(database, user, password);
         if (embedded) {
             // The embedded engine has no logins of its own: our user table is the check.
+            SignInFailures failures(connection.get());
+            waitBeforeAnswer(SignInFailures::waitMilliseconds(failures.count(user)));
             auto rs = connection->openRecordset(
                 QStringLiteral("SELECT UserID, PasswordHash, DeptCode FROM Build_File.dbo.tbTalvorUser WHERE UserID = ")
                 + platform::quotedText(user));
-            if (rs->eof())
-                return wrongSignIn;
-            userId = rs->field(QStringLiteral("UserID"));
-            const QString hash = rs->field(QStringLiteral("PasswordHash")).toString();
-            const QString deptCode = rs->field(QStringLiteral("DeptCode")).toString().trimmed();
+            const bool known = !rs->eof();
+            if (known)
+                userId = rs->field(QStringLiteral("UserID"));
+            // A name nobody has costs the same hash check as a known one, so the time of the
+            // answer does not tell which names exist.
+            const QString hash = known ? rs->field(QStringLiteral("PasswordHash")).toString() : dummyHash();
+            const QString deptCode = known ? rs->field(QStringLiteral("DeptCode")).toString().trimmed() : QString();
             rs->close();
-            if (!platform::security::verifyPassword(hash, password))
+            if (!platform::security::verifyPassword(hash, password) || !known) {
+                failures.failed(user);
                 return wrongSignIn;
+            }
+            failures.succeeded(user);
             if (!m_deptCode.isEmpty() && deptCode != m_deptCode)
                 return QStringLiteral("This user may not sign in to this program.");
         } else {
@@ -151,10 +195,18 @@ QString clsCurrentUser::signIn(const QString &database, const QString &user, con
     } catch (const std::exception &e) {
         return QString::fromUtf8(e.what());
     }
+    // A stray file in the database folder is left out; the user hears of it once, here.
+    if (const QStringList warnings = connection->openWarnings(); !warnings.isEmpty())
+        platform::ui::MessageBox::show(progressParent, warnings.join(QLatin1Char('\n')));
     m_connection = connection.release();
     m_connection->setParent(this);
     m_userId = userId;
-    settings().setValue(lastDatabaseKey, platform::odbcWithoutPassword(database));
+    QSettings remembered = settings();
+    remembered.setValue(lastDatabaseKey, platform::odbcWithoutPassword(database));
+    remembered.sync();
+    // It names the database and its server: the user's alone, whatever the umask. Later saves
+    // keep the mode the file has.
+    QFile::setPermissions(remembered.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 class QWidget;
 
@@ -47,6 +48,9 @@ public:
     // Where the sign-in starts: TALVOR_DATABASE, else the last database used, else the demo.
     static QString defaultDatabase();
     static QString demoFolder();
+
+    // Tests see the wait before each answer of the embedded sign-in instead of sitting it out.
+    static void setWaitForTests(std::function<void(int milliseconds)> wait);
 
 private:
     QString m_deptCode;

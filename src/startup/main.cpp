@@ -5,9 +5,13 @@
 #include <QApplication>
 #include <QWidget>
 #include <algorithm>
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
+    // A file size limit (ulimit -f) then fails the write with an error the program reports,
+    // instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Talvor"));
     QCoreApplication::setApplicationName(QStringLiteral("Patient Brelmontaxis"));

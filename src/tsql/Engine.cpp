@@ -9,6 +9,7 @@
 #include "tsql/SystemViews.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -115,6 +116,31 @@ std::string jsonEscape(std::string_view s)
     return r;
 }
 
+// Byte 18 of the header, the version a writer needs: 2 is WAL.
+bool inWalMode(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    unsigned char version = 0;
+    const bool wal = ::pread(fd, &version, 1, 18) == 1 && version == 2;
+    ::close(fd);
+    return wal;
+}
+
+// An empty file is a database not written to yet; anything else starts with SQLite's header.
+// A file that cannot be read is left to the attach, which says so.
+bool holdsDatabase(const fs::path &file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return true;
+    char header[16] = {};
+    const ssize_t n = ::read(fd, header, sizeof header);
+    ::close(fd);
+    return n == 0 || (n == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0);
+}
+
 } // namespace
 
 std::unique_ptr<Session> Session::open(const std::string &folder, const std::string &database, const SessionOptions &options)
@@ -123,7 +149,7 @@ std::unique_ptr<Session> Session::open(const std::string &folder, const std::str
 }
 
 Engine::Engine(const std::string &folder, const std::string &database, const SessionOptions &options)
-    : m_folder(folder), m_options(options), m_catalog(m_conn)
+    : m_folder(folder), m_options(options), m_catalog(m_conn), m_appLocks(folder)
 {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
@@ -141,8 +167,25 @@ Engine::Engine(const std::string &folder, const std::string &database, const Ses
         if (entry.is_regular_file() && entry.path().extension() == kExtension)
             files.push_back(entry.path());
     std::sort(files.begin(), files.end());
-    for (const auto &f : files)
+    for (const auto &f : files) {
+        // A link in a folder others may write could point the engine at any file its user may
+        // change, and opening alone rewrites a database's header; links are not followed.
+        if (fs::is_symlink(f, ec)) {
+            m_openWarnings.push_back("The file \"" + f.filename().string() +
+                                     "\" in the database folder is a link, which is not followed; the database '" +
+                                     f.stem().string() + "' cannot be used.");
+            continue;
+        }
+        // One stray file must not make the whole folder unusable: it is left out, and only the
+        // statements that name it fail, as for a database that is not there.
+        if (!holdsDatabase(f)) {
+            m_openWarnings.push_back("The file \"" + f.filename().string() +
+                                     "\" in the database folder is not a database; it was skipped, and the database '" +
+                                     f.stem().string() + "' cannot be used.");
+            continue;
+        }
         attach(f.stem().string(), f.string());
+    }
     if (options.serverLogin)
         m_principal = std::make_unique<security::Principal>(m_conn, m_catalog, options.login);
     if (!database.empty()) {
@@ -165,6 +208,14 @@ Engine::~Engine()
     m_cursors.clear();
     if (m_depth > 0)
         sqlite3_exec(m_conn.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    // The last session to close leaves each file in rollback mode, whole without a log, so a
+    // reader without write access to the folder can open it under locks. While another session
+    // still has the file open the change is refused at once, and that session makes it later.
+    sqlite3_busy_timeout(m_conn.handle(), 0);
+    for (const std::string &name : m_writable) {
+        const std::string sql = "PRAGMA " + quoteName(name) + ".journal_mode = DELETE";
+        sqlite3_exec(m_conn.handle(), sql.c_str(), nullptr, nullptr, nullptr);
+    }
 }
 
 void Engine::attach(const std::string &name, const std::string &path)
@@ -183,9 +234,13 @@ void Engine::attach(const std::string &name, const std::string &path)
             const bool wal = fs::exists(path + "-wal"), shm = fs::exists(path + "-shm");
             if (wal && !shm)
                 throw err::make(5120, path + "-shm"); // the log holds changes that cannot be read without it
-            // Without a log every committed row is in the file itself, so it is read without
-            // locks; changes someone with write access makes after this opening are not seen.
-            target = fileUri(path, wal ? "mode=ro" : "mode=ro&immutable=1");
+            // Someone with write access may change the files while this session reads them, so
+            // they are read under SQLite's locks, never as unchanging: that would show a mix of
+            // old and new rows. A file left in WAL mode without its log cannot be read so where
+            // the log cannot be made.
+            if (!wal && !shm && inWalMode(path))
+                throw err::make(5120, path + "-wal");
+            target = fileUri(path, "mode=ro");
         }
     }
     sqlite::Stmt s(m_conn, "ATTACH DATABASE ?1 AS " + quoteName(name));
@@ -195,6 +250,7 @@ void Engine::attach(const std::string &name, const std::string &path)
         // WAL keeps a killed writer from leaving a file half-changed; NORMAL is durable enough in WAL.
         sqlite::exec(m_conn, "PRAGMA " + quoteName(name) + ".journal_mode = WAL");
         sqlite::exec(m_conn, "PRAGMA " + quoteName(name) + ".synchronous = NORMAL");
+        m_writable.push_back(name);
     }
     // Large loads and rebuilds stay in memory until commit instead of spilling page by page.
     sqlite::exec(m_conn, "PRAGMA " + quoteName(name) + ".cache_size = -65536");
@@ -288,9 +344,15 @@ void Engine::createDatabase(const std::string &name)
     if (m_catalog.findDatabase(name))
         throw err::make(1801, name);
     settleCursors();
-    attach(name, (fs::path(m_folder) / (name + kExtension)).string());
-    // Files the engine makes are its users' alone.
-    ::chmod((fs::path(m_folder) / (name + kExtension)).c_str(), 0600);
+    const std::string path = (fs::path(m_folder) / (name + kExtension)).string();
+    // Files the engine makes are its users' alone, whatever the umask. SQLite gives the -wal,
+    // -shm and -journal files the mode of the database file, so it is made here first.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        throw err::make(5123, std::strerror(errno), path);
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    attach(name, path);
 }
 
 void Engine::settleCursors()
@@ -359,6 +421,7 @@ void Engine::commitTransaction()
         settleCursors();
         sqlite::exec(m_conn, "COMMIT");
         m_savepoints.clear();
+        m_appLocks.releaseTransactionLocks();
     }
     --m_depth;
 }
@@ -385,6 +448,7 @@ void Engine::rollbackTransaction(const std::string &savepoint)
     m_depth = 0;
     m_doomed = false;
     m_savepoints.clear();
+    m_appLocks.releaseTransactionLocks();
 }
 
 void Engine::saveTransaction(const std::string &name)

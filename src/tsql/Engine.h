@@ -8,6 +8,7 @@
 // session (or the process dying) with one open rolls it back. Each database file commits on its
 // own (WAL), so a transaction is all-or-nothing per database, not across two of them.
 
+#include "tsql/AppLocks.h"
 #include "tsql/Catalog.h"
 #include "tsql/Compiler.h"
 #include "tsql/Cursor.h"
@@ -59,6 +60,7 @@ public:
     int transactionCount() const override { return m_depth; }
     std::string folder() const override { return m_folder; }
     void createDatabase(const std::string &name) override;
+    std::vector<std::string> openWarnings() const override { return m_openWarnings; }
 
     // RuntimeHost
     const dt::Settings &dateSettings() const override { return m_state.dates; }
@@ -84,6 +86,7 @@ public:
     // The login the session runs as; null for the folder's owner.
     security::Principal *principal() { return m_principal.get(); }
     void setCurrent(const std::string &db) { m_current = db; }
+    AppLocks &appLocks() { return m_appLocks; }
     // Open cursors read their remaining rows into memory before a write or a schema change.
     void settleCursors();
     // A new statement: its GETDATE(). The time limit runs from the start of the batch, as a
@@ -144,6 +147,7 @@ private:
     Catalog m_catalog;
     SessionState m_state;
     std::set<Cursor *> m_cursors;
+    AppLocks m_appLocks;
     std::set<std::string> m_aggregates;
     std::string m_tracePath;
     int m_depth = 0;
@@ -156,6 +160,8 @@ private:
     std::chrono::steady_clock::time_point m_started;
     int m_batches = 0;
     std::unique_ptr<security::Principal> m_principal;
+    std::vector<std::string> m_openWarnings;
+    std::vector<std::string> m_writable; // attached databases this session may change
 };
 
 } // namespace tsql

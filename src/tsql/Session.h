@@ -135,6 +135,9 @@ public:
 
     // Creates a new, empty database file in the session's folder and attaches it.
     virtual void createDatabase(const std::string &name) = 0;
+
+    // What the opening left out of the folder (a file that is no database), one line each.
+    virtual std::vector<std::string> openWarnings() const { return {}; }
 };
 
 // Fast loading for the demo and benchmark generators: appends rows to a table that exists,

@@ -202,6 +202,14 @@ const Procedure procedures[] = {
 bool runSystemProcedure(BatchRunner &b, const std::string &name, const std::vector<Value> &args,
                         const std::vector<std::string> &argNames, int &status)
 {
+    if (iequals(name, "sp_getapplock")) {
+        status = spGetAppLock(b, args, argNames);
+        return true;
+    }
+    if (iequals(name, "sp_releaseapplock")) {
+        status = spReleaseAppLock(b, args, argNames);
+        return true;
+    }
     // sys.sp_help and dbo.sp_help name the same procedure.
     for (const Procedure &p : procedures) {
         if (iequals(name, p.name)) {

@@ -19,5 +19,8 @@ bool runSystemProcedure(BatchRunner &b, const std::string &name, const std::vect
 void spHelp(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
 void spHelpIndex(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
 void spRename(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
+// SystemProcedureAppLock.cpp; each returns the procedure's return status.
+int spGetAppLock(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
+int spReleaseAppLock(BatchRunner &b, const std::vector<Value> &values, const std::vector<std::string> &names);
 
 } // namespace tsql

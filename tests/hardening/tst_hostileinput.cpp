@@ -13,6 +13,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include "tsql/Extension.h"
 
 #include <sqlite3.h>
@@ -88,6 +91,9 @@ private slots:
     void handOffName_data();
     void handOffName();
     void handOffFolderIsAFile();
+    void handOffOverAPlantedLink_data();
+    void handOffOverAPlantedLink();
+    void handOffOnAFullDisk();
 
 private:
     void checkGoesOn();
@@ -305,6 +311,80 @@ void TestHostileInput::handOffFolderIsAFile()
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages.first().startsWith(QLatin1String("Cannot write to text file.")));
     QCOMPARE(handOffBytes(), before);
+    checkGoesOn();
+}
+
+void TestHostileInput::handOffOverAPlantedLink_data()
+{
+    QTest::addColumn<QString>("pointsAt");
+    QTest::newRow("another file") << "file";
+    QTest::newRow("a file not there yet") << "missing";
+    QTest::newRow("a folder") << "folder";
+}
+
+// A link a clerk left in the shared folder in place of the hand-off file: it is replaced by the
+// file, and what it pointed at stays as it was.
+void TestHostileInput::handOffOverAPlantedLink()
+{
+    QFETCH(QString, pointsAt);
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("target"));
+    if (pointsAt == QLatin1String("file")) {
+        QFile victim(target);
+        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("untouched") == 9);
+    } else if (pointsAt == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(target));
+    }
+    const QString handOff = m_programDir->filePath(QStringLiteral("LastPatient.txt"));
+    QVERIFY(QFile::link(target, handOff));
+
+    w->txtHospNum->setText(QStringLiteral("H0001"));
+    w->txtIDNum->setText(QStringLiteral("IP-1001"));
+    w->SelectedPatientName = QStringLiteral("GARCIA, PEDRO");
+    w->WriteLastPatient();
+
+    QCOMPARE(m_messages, QStringList());
+    QVERIFY(!QFileInfo(handOff).isSymLink());
+    QCOMPARE(handOffBytes(), QByteArray("H0001|IP-1001|GARCIA, PEDRO"));
+    if (pointsAt == QLatin1String("file")) {
+        QFile victim(target);
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), QByteArray("untouched"));
+    } else if (pointsAt == QLatin1String("folder")) {
+        QVERIFY(QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    } else {
+        QVERIFY(!QFileInfo::exists(target));
+    }
+}
+
+// A disk that cannot take the new file: a file size limit fails the write (EFBIG) the way a full
+// disk does (ENOSPC). One message, the last hand-off whole, no half-written file left behind.
+void TestHostileInput::handOffOnAFullDisk()
+{
+    // As the program's start does; otherwise the limit ends the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    w->txtHospNum->setText(QStringLiteral("H0001"));
+    w->txtIDNum->setText(QStringLiteral("IP-1001"));
+    w->SelectedPatientName = QStringLiteral("DELA CRUZ, JUAN SANTOS");
+    w->WriteLastPatient();
+    const QByteArray before = handOffBytes();
+    QVERIFY(!before.isEmpty());
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 8;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    w->SelectedPatientName = QStringLiteral("GARCIA, PEDRO");
+    w->WriteLastPatient();
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith(QLatin1String("Cannot write to text file.")), qPrintable(m_messages.first()));
+    QCOMPARE(handOffBytes(), before);
+    const QStringList leftOver = QDir(m_programDir->path()).entryList({QStringLiteral("*LastPatient*")},
+                                                                      QDir::Files | QDir::Hidden);
+    QCOMPARE(leftOver, QStringList{QStringLiteral("LastPatient.txt")});
     checkGoesOn();
 }
 

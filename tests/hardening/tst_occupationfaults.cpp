@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +44,8 @@ private slots:
     void oddBytes_data();
     void oddBytes();
     void fileIsAFolder();
+    void fileIsALink_data();
+    void fileIsALink();
 
 private:
     QString codeFile() const { return QDir(m_programFolder.path()).filePath(QStringLiteral("OccupationCodes.txt")); }
@@ -98,6 +101,37 @@ void TestOccupationFaults::fileIsAFolder()
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().contains(QLatin1String("OccupationCodes.txt")), qPrintable(m_messages.first()));
     QVERIFY(QDir(codeFile()).removeRecursively());
+    loadsAGoodFileAfterwards();
+}
+
+void TestOccupationFaults::fileIsALink_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("to a file only its owner may read") << true;
+    QTest::newRow("to a file not there") << false;
+}
+
+// A link left in the program's folder in place of the code file would have an administrator's
+// run copy whatever it points at into a table clerks read. It is refused by name; nothing loads.
+void TestOccupationFaults::fileIsALink()
+{
+    QFETCH(bool, targetExists);
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("secret"));
+    if (targetExists) {
+        QFile secret(target);
+        QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write("99999 Secret\r\n") > 0);
+        secret.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    QVERIFY(QFile::link(target, codeFile()));
+    QTest::mouseClick(m_window->cmdUploadOccupation, Qt::LeftButton);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(QLatin1String("OccupationCodes.txt"))
+                 && m_messages.first().contains(QLatin1String("link")),
+             qPrintable(m_messages.first()));
+    QCOMPARE(codes(), QStringList());
+    QVERIFY(QFile::remove(codeFile()));
+    QCOMPARE(QFileInfo::exists(target), targetExists);
     loadsAGoodFileAfterwards();
 }
 

@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <functional>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,6 +101,9 @@ private slots:
     void folderIsAFile();
     void readOnly_data();
     void readOnly();
+    void strayFileIsSkipped_data();
+    void strayFileIsSkipped();
+    void readOnlyFolderFollowsAWriter();
     void killedWriterLeavesAWholeDatabase();
 };
 
@@ -229,6 +233,108 @@ void TestStorageFaults::readOnly()
     QCOMPARE(integrity(file), QStringLiteral("ok"));
     auto s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
     QCOMPARE(count(*s, "SELECT COUNT(*) FROM tbMaster"), 2);
+}
+
+void TestStorageFaults::strayFileIsSkipped_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("link"); // the file is a link to a file elsewhere holding the bytes
+    QTest::newRow("a note") << "Zzz" << QByteArray("not a database\r\n") << false;
+    QTest::newRow("a picture") << "Scan" << QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(500, '\x01') << false;
+    QTest::newRow("one byte") << "A" << QByteArray("x") << false;
+    QTest::newRow("a database's own name") << "Build_File" << QByteArray(4096, '\0') << false;
+    QTest::newRow("a link to an empty file") << "Other" << QByteArray() << true;
+}
+
+// A file in the folder that is not a database is left out with one warning naming it; only
+// statements that name it fail, as for a database that is not there.
+void TestStorageFaults::strayFileIsSkipped()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, link);
+    QTemporaryDir dir, elsewhere;
+    makeSite(dir.path()).reset();
+    const QString inFolder = dir.filePath(name + QStringLiteral(".sqlite"));
+    QFile stray(link ? elsewhere.filePath(QStringLiteral("target")) : inFolder);
+    QVERIFY(stray.open(QIODevice::WriteOnly | QIODevice::Truncate) && stray.write(bytes) == bytes.size());
+    stray.close();
+    if (link)
+        QVERIFY(QFile::link(stray.fileName(), inFolder));
+
+    auto s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
+    const std::vector<std::string> warnings = s->openWarnings();
+    QCOMPARE(warnings.size(), std::size_t(1));
+    QVERIFY2(QString::fromStdString(warnings.front()).contains(name + QStringLiteral(".sqlite")),
+             warnings.front().c_str());
+    QCOMPARE(count(*s, "SELECT COUNT(*) FROM tbMaster"), 2);
+    // learn.microsoft.com: Database engine events and errors, 911 and 208: USE names the missing
+    // database, a three-part name is an object that cannot be found.
+    QCOMPARE(attempt(*s, qPrintable(QStringLiteral("USE %1").arg(name))),
+             QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.").arg(name));
+    QCOMPARE(attempt(*s, qPrintable(QStringLiteral("SELECT * FROM %1.dbo.tbcoOccupation").arg(name))),
+             QStringLiteral("Invalid object name '%1.dbo.tbcoOccupation'.").arg(name));
+    QCOMPARE(stray.size(), bytes.size());
+}
+
+// A reader without write access to the folder, and a writer who changes the database while the
+// reader has it open: the reader's next statement sees the change whole, never the old rows.
+void TestStorageFaults::readOnlyFolderFollowsAWriter()
+{
+    if (geteuid() != 0)
+        QSKIP("needs root to read as another user");
+    QTemporaryDir dir;
+    makeSite(dir.path()).reset();
+    for (const char *file : {"Patient_Data.sqlite", "Build_File.sqlite"})
+        QVERIFY(::chmod(QFile::encodeName(dir.filePath(QLatin1String(file))).constData(), 0644) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+
+    int toChild[2], toParent[2];
+    QVERIFY(pipe(toChild) == 0 && pipe(toParent) == 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::close(toChild[1]);
+        ::close(toParent[0]);
+        const auto say = [&](const std::string &line) {
+            const std::string text = line + "\n";
+            (void)!::write(toParent[1], text.data(), text.size());
+        };
+        try {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                throw std::runtime_error("cannot become nobody");
+            auto s = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
+            say(std::to_string(count(*s, "SELECT COUNT(*) FROM tbMaster")));
+            char go = 0;
+            (void)!::read(toChild[0], &go, 1);
+            say(std::to_string(count(*s, "SELECT COUNT(*) FROM tbMaster")));
+        } catch (const std::exception &e) {
+            say(e.what());
+        }
+        _exit(0);
+    }
+    ::close(toChild[0]);
+    ::close(toParent[1]);
+    const auto hear = [&] {
+        QByteArray line;
+        char c = 0;
+        while (::read(toParent[0], &c, 1) == 1 && c != '\n')
+            line.append(c);
+        return QString::fromUtf8(line);
+    };
+    const QString before = hear();
+    {
+        auto writer = tsql::Session::open(dir.path().toStdString(), "Patient_Data");
+        writer->execute("INSERT INTO tbMaster VALUES ('H0003', 'SANTOS')");
+        QVERIFY(::write(toChild[1], "g", 1) == 1);
+        const QString after = hear();
+        QCOMPARE(before, QStringLiteral("2"));
+        QCOMPARE(after, QStringLiteral("3"));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ::close(toChild[1]);
+    ::close(toParent[0]);
 }
 
 // A writer killed in the middle of a long run of changes: the database opens again whole, with

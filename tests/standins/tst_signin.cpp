@@ -1,6 +1,7 @@
 #include "../search/SearchTestDatabase.h"
 
 #include "platform/components/Components.h"
+#include "platform/Failure.h"
 #include "platform/data/Connection.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ProgramIcon.h"
@@ -21,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 using standins::clsCurrentUser;
 
@@ -76,6 +79,7 @@ private:
     QTemporaryDir m_database;
     qint64 m_users = 0;
     QStringList m_messages;
+    QList<int> m_waits;
 
     static QString messageIn(QWidget *dialog)
     {
@@ -88,6 +92,7 @@ private slots:
     {
         platform::ui::MessageBox::setResponder(
             [this](const platform::ui::ShownMessage &message) { m_messages << message.text; });
+        clsCurrentUser::setWaitForTests([this](int milliseconds) { m_waits << milliseconds; });
         searchtest::createDatabase(m_database.path(), QDate::currentDate());
         auto connection = platform::openConnection(m_database.path());
         m_users = connection->openRecordset(QStringLiteral("SELECT COUNT(*) AS n FROM Build_File.dbo.tbTalvorUser"))
@@ -99,6 +104,65 @@ private slots:
         qputenv("TALVOR_DATABASE", m_database.path().toUtf8());
         settings().clear();
         m_messages.clear();
+        m_waits.clear();
+        // Each test starts with no failed tries on record.
+        try {
+            platform::openConnection(m_database.path())
+                ->execute(QStringLiteral("DELETE FROM Build_File.dbo.tbTalvorSignInFailure"));
+        } catch (const platform::Failure &) {
+        }
+    }
+
+    void failedTriesWaitLongerAndOutliveTheProgram_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("tries"); // one letter a try: w a wrong password, r the right one
+        QTest::addColumn<QList<int>>("waits"); // seconds before each answer
+        QTest::newRow("three free, then doubling") << "demo" << "wwwwww" << QList<int>{0, 0, 0, 1, 2, 4};
+        QTest::newRow("at most thirty seconds") << "demo" << "wwwwwwwwwww" << QList<int>{0, 0, 0, 1, 2, 4, 8, 16, 30, 30, 30};
+        QTest::newRow("the right password waits too, then starts anew")
+            << "demo" << "wwwwrww" << QList<int>{0, 0, 0, 1, 2, 0, 0};
+        QTest::newRow("letter case is one user") << "DEMO" << "wwwww" << QList<int>{0, 0, 0, 1, 2};
+        QTest::newRow("a name nobody has") << "nobody" << "wwwww" << QList<int>{0, 0, 0, 1, 2};
+    }
+    // Each try is a program started anew: the count lives in the database, not in the program.
+    void failedTriesWaitLongerAndOutliveTheProgram()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, tries);
+        QFETCH(QList<int>, waits);
+        for (const QChar t : tries) {
+            clsCurrentUser component;
+            component.setPasswordDeptCode(QStringLiteral("18"));
+            const bool right = t == QLatin1Char('r');
+            QCOMPARE(component.signIn(m_database.path(), user, right ? QStringLiteral("demo") : QStringLiteral("nope")),
+                     right ? QString() : QStringLiteral("The user name or the password is not right."));
+        }
+        QList<int> expected;
+        for (int seconds : waits)
+            expected << seconds * 1000;
+        QCOMPARE(m_waits, expected);
+    }
+
+    // A name nobody has is refused no faster than a known name with a wrong password (it was
+    // six times faster, which told the names apart).
+    void unknownNamesTakeAsLongAsKnownOnes()
+    {
+        QList<qint64> known, unknown;
+        for (int i = 0; i < 5; ++i) {
+            for (const bool isKnown : {true, false}) {
+                clsCurrentUser component;
+                QElapsedTimer timer;
+                timer.start();
+                component.signIn(m_database.path(), isKnown ? QStringLiteral("demo") : QStringLiteral("nobody%1").arg(i),
+                                 QStringLiteral("nope"));
+                (isKnown ? known : unknown) << timer.nsecsElapsed();
+            }
+        }
+        std::sort(known.begin(), known.end());
+        std::sort(unknown.begin(), unknown.end());
+        QVERIFY2(unknown.at(2) * 2 > known.at(2) && known.at(2) * 2 > unknown.at(2),
+                 qPrintable(QStringLiteral("median known %1 ms, unknown %2 ms").arg(known.at(2) / 1e6).arg(unknown.at(2) / 1e6)));
     }
 
     void checkOfTheUser_data()
@@ -125,6 +189,22 @@ private slots:
         QCOMPARE(qobject_cast<platform::Connection *>(component.sqlconnection()) != nullptr, refusal.isEmpty());
         if (refusal.isEmpty())
             QCOMPARE(component.UserID().toString(), QStringLiteral("demo"));
+    }
+
+    // A stray file in the database folder does not stop the sign-in; the user hears of it once.
+    void aStrayFileIsReportedAndSkipped()
+    {
+        const QString stray = QDir(m_database.path()).filePath(QStringLiteral("Zzz.sqlite"));
+        QFile file(stray);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("notes\n") > 0);
+        file.close();
+        clsCurrentUser component;
+        component.setPasswordDeptCode(QStringLiteral("18"));
+        const QString reason = component.signIn(m_database.path(), QStringLiteral("demo"), QStringLiteral("demo"));
+        QFile::remove(stray);
+        QCOMPARE(reason, QString());
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().contains(QLatin1String("Zzz.sqlite")), qPrintable(m_messages.first()));
     }
 
     void aMistypedFolderIsExplained()
@@ -381,6 +461,7 @@ private slots:
         qunsetenv("TALVOR_DATABASE");
         const QString demo = clsCurrentUser::demoFolder();
         QDir(demo).removeRecursively();
+        const mode_t savedUmask = ::umask(022);
         clsCurrentUser component;
         component.setPasswordDeptCode(QStringLiteral("18"));
         QCOMPARE(component.signIn(QDir::toNativeSeparators(demo), QStringLiteral("demo"), QStringLiteral("demo")),
@@ -388,6 +469,15 @@ private slots:
         QVERIFY(component.Connected());
         // Nothing of the build is left beside the finished database.
         QCOMPARE(QDir(demo).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        ::umask(savedUmask);
+        // Patients' records and the name of the database are the user's alone, whatever the umask.
+        const auto mode = [](const QString &path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+        };
+        QCOMPARE(mode(demo), 0700);
+        QCOMPARE(mode(QDir(demo).filePath(QStringLiteral("Patient_Data.sqlite"))), 0600);
+        QCOMPARE(mode(settings().fileName()), 0600);
     }
 };
 

@@ -23,6 +23,7 @@ private slots:
     void refusedCommandLines_data();
     void refusedCommandLines();
     void passwordNeverShows();
+    void aStrayFileIsNamedOnStandardError();
 
 private:
     void writeFile(const QString &name, const QString &text);
@@ -456,6 +457,17 @@ void TestSqlcmd::passwordNeverShows()
     qunsetenv("SQLCMDPASSWORD");
     QCOMPARE(fromEnvironment.exitCode, 1);
     QVERIFY(!fromEnvironment.err.contains(secret) && !fromEnvironment.out.contains(secret));
+}
+
+// A file in the folder that is no database: the shell still runs, and says once, apart from the
+// script's output, which file it left out.
+void TestSqlcmd::aStrayFileIsNamedOnStandardError()
+{
+    writeFile(QStringLiteral("db/Zzz.sqlite"), QStringLiteral("a note, not a database\n"));
+    const SqlcmdRun r = SqlcmdRun::start({"-S", m_folder, "-h", "-1", "-Q", "SET NOCOUNT ON; SELECT COUNT(*) FROM people"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.trimmed(), QStringLiteral("3"));
+    QCOMPARE(r.err.count(QLatin1String("Zzz.sqlite")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSqlcmd)

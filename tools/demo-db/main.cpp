@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <stdexcept>
 
@@ -49,6 +50,9 @@ void createDemoLogin(const QString &folder)
 
 int main(int argc, char *argv[])
 {
+    // A file size limit (ulimit -f) then fails the write with an error the program reports,
+    // instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     QString folder;

@@ -32,6 +32,8 @@ int main(int argc, char **argv)
     sigaddset(&signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit (ulimit -f) fails a write with an error instead of ending the server.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     try {
         if (!std::filesystem::is_directory(options.folder))

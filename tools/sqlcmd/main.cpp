@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -63,8 +64,11 @@ std::unique_ptr<sqlcmd::BatchTarget> openEmbedded(const sqlcmd::Options &o)
     tsql::SessionOptions session;
     session.hostName = (o.workstation.isEmpty() ? QSysInfo::machineHostName() : o.workstation).toStdString();
     session.applicationName = "SQLCMD";
-    return std::make_unique<sqlcmd::EngineTarget>(
-        tsql::Session::open(QFile::encodeName(folder).toStdString(), database.toStdString(), session));
+    auto opened = tsql::Session::open(QFile::encodeName(folder).toStdString(), database.toStdString(), session);
+    // On standard error, so that a script's output stays as the script wrote it.
+    for (const std::string &warning : opened->openWarnings())
+        printError(QString::fromStdString(warning));
+    return std::make_unique<sqlcmd::EngineTarget>(std::move(opened));
 }
 
 std::unique_ptr<sqlcmd::BatchTarget> openOdbc(const sqlcmd::Options &o)
@@ -84,6 +88,9 @@ std::unique_ptr<sqlcmd::BatchTarget> openOdbc(const sqlcmd::Options &o)
 
 int main(int argc, char *argv[])
 {
+    // A file size limit (ulimit -f) then fails the write with an error the program reports,
+    // instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     const sqlcmd::ParseResult parsed = sqlcmd::parseArguments(app.arguments().mid(1));
     if (!parsed.error.isEmpty()) {

@@ -89,6 +89,8 @@ public:
     // A short description for titles and logs: the embedded folder, or the ODBC server and
     // database. Never holds a password.
     virtual QString displayName() const = 0;
+    // What opening left out (the embedded engine's stray files), one line each, for the user.
+    virtual QStringList openWarnings() const { return {}; }
 };
 
 // How a connection is opened beyond its target and login; only ODBC connections use these.

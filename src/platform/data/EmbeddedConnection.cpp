@@ -111,4 +111,12 @@ QString EmbeddedConnection::displayName() const
     return QDir::toNativeSeparators(QString::fromStdString(m_session->folder()));
 }
 
+QStringList EmbeddedConnection::openWarnings() const
+{
+    QStringList lines;
+    for (const std::string &line : m_session->openWarnings())
+        lines << QString::fromStdString(line);
+    return lines;
+}
+
 } // namespace platform

@@ -31,6 +31,7 @@ public:
     QString currentDatabase() override;
     void setQueryTimeout(int seconds) override;
     QString displayName() const override;
+    QStringList openWarnings() const override;
 
     tsql::Session &session() { return *m_session; }
 

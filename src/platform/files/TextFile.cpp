@@ -9,7 +9,12 @@
 #include <QSettings>
 #include <QTemporaryFile>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace platform::files {
 
@@ -141,14 +146,25 @@ void writeWholeFile(const QString &path, const QString &text)
 
 QStringList readLines(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read the file %1: %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const auto cannotRead = [&path](const QString &reason) {
+        return Failure(QStringLiteral("Cannot read the file %1: %2").arg(QDir::toNativeSeparators(path), reason));
+    };
+    // The file may stand in a folder others can write. A link left there in its place could
+    // make a program run by an administrator read a file only he may read, so none is followed.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
+        throw cannotRead(error == ELOOP ? QStringLiteral("it is a link to another file, and links are not followed.")
+                                        : QString::fromLocal8Bit(std::strerror(error)));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw cannotRead(file.errorString());
+    }
     const QByteArray all = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("Cannot read the file %1: %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw cannotRead(file.errorString());
     QStringList lines;
     qsizetype start = 0;
     while (start < all.size()) {

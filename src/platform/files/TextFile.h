@@ -33,7 +33,7 @@ void writeWholeFile(const QString &path, const QString &text);
 
 // Reads a Windows-1252 text file as lines (CR LF or LF; the last line counts even without a line
 // break; a line break at the very end adds no empty line). Throws platform::Failure naming the
-// file when it is missing or unreadable.
+// file when it is missing, unreadable or a symbolic link (never followed).
 QStringList readLines(const QString &path);
 
 } // namespace platform::files
