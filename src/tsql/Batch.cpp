@@ -281,14 +281,14 @@ Compiler BatchRunner::compiler(CompileOptions options)
     return Compiler(m_e.catalog(), m_e.currentDatabase(), variableLookup(), options);
 }
 
-void BatchRunner::bind(sqlite3_stmt *s, const std::vector<Param> &params)
+void BatchRunner::bind(sqlite3_stmt *s, const std::vector<Param> &params, int literalBase)
 {
     for (std::size_t i = 0; i < params.size(); ++i) {
         const Param &p = params[i];
         const int index = static_cast<int>(i) + 1;
         switch (p.kind) {
         case Param::Kind::Literal: {
-            const Token &t = m_tokens[static_cast<std::size_t>(m_literalTokens.at(static_cast<std::size_t>(p.literal)))];
+            const Token &t = m_tokens[static_cast<std::size_t>(m_literalTokens.at(static_cast<std::size_t>(p.literal + literalBase)))];
             storage::bind(s, index, literalValue(literalKind(t.kind), t.text, t.national));
             break;
         }

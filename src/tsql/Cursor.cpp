@@ -46,6 +46,10 @@ void Cursor::finish()
         sqlite3_clear_bindings(m_stmt);
     }
     m_stmt = nullptr;
+    if (m_cached) {
+        m_cached->inUse = false;
+        m_cached.reset();
+    }
 }
 
 void Cursor::abandon()

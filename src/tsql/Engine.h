@@ -15,6 +15,7 @@
 #include "tsql/Security.h"
 #include "tsql/Session.h"
 #include "tsql/Sqlite.h"
+#include "tsql/StatementCache.h"
 
 #include <atomic>
 #include <chrono>
@@ -100,6 +101,10 @@ public:
                std::int64_t rows) const;
     void needAggregate(const std::string &name, const SqlType &type);
     CompileState compileState();
+    // Compiled queries by shape; null when the session compiles every statement afresh.
+    StatementCache *statementCache() { return m_statementsOn ? &m_statements : nullptr; }
+    // After a statement that may change what a compiled query means (DDL, EXECUTE, ROLLBACK).
+    void forgetStatements() { m_statements.clear(); }
 
     // Transactions, as SQL Server counts them.
     int transactionDepth() const { return m_depth; }
@@ -155,6 +160,9 @@ private:
     std::chrono::steady_clock::time_point m_started;
     int m_batches = 0;
     std::unique_ptr<security::Principal> m_principal;
+    // After m_conn: its statements are finalized before the connection closes.
+    StatementCache m_statements;
+    bool m_statementsOn = true;
 };
 
 } // namespace tsql
