@@ -52,6 +52,7 @@ public:
     // Binds a plan's parameters: the statement's literals, the batch's variables, constants.
     // `literalBase`: the batch's number of the first literal, for a plan kept by the cache.
     void bind(sqlite3_stmt *s, const std::vector<Param> &params, int literalBase = 0);
+    Value paramValue(const Param &p, int literalBase = 0);
     Value evaluate(const ast::Expr &e);               // SELECT <e> on its own
     bool test(const ast::Expr &condition);            // IF and WHILE
     void assign(const std::string &name, const std::string &op, const Value &v);
@@ -84,6 +85,7 @@ private:
     // Statements.cpp
     void select(const ast::SelectStatement &s);
     void queueCached(const CachedQueryPtr &q, int literalBase);
+    bool prefersWalk(const CachedQuery &q, int literalBase);
     void write(const ast::Statement &s);
     void setOption(const ast::SetOption &s);
     void declare(const ast::Declare &s);

@@ -5,6 +5,7 @@
 // the program's searches, sent again and again with other names and dates, the compiling and
 // SQLite's preparing, which cost several times what reading their few rows does.
 
+#include "tsql/OrderedWalk.h"
 #include "tsql/Plan.h"
 
 #include <sqlite3.h>
@@ -31,6 +32,8 @@ struct CachedQuery {
     // SQLite prepares a statement again when another connection changed a schema; the plan
     // may then be out of date too.
     int reprepares = 0;
+    // A second plan for the same rows, chosen before each run; null for most queries.
+    std::unique_ptr<OrderedWalk> walk;
 };
 using CachedQueryPtr = std::shared_ptr<CachedQuery>;
 

@@ -131,24 +131,19 @@ void BatchRunner::select(const SelectStatement &s)
     Compiler c(m_e.catalog(), m_e.currentDatabase(), variableLookup(), {}, &state);
     const QueryPlan plan = c.query(*s.query);
     StmtPtr stmt(sqlite::prepareCompiled(m_e.connection(), plan.sql));
-    if (plan.assignTo.empty() && !shape.empty() && state.liveVariables.empty()) {
+    if (plan.assignTo.empty()) {
         QueryPlan kept = plan;
         for (Param &p : kept.params)
             if (p.kind == Param::Kind::Literal)
                 p.literal -= literalBase;
         auto entry = std::make_shared<CachedQuery>(std::move(kept), stmt.release());
-        cache->insert(shape, entry, m_e.catalog().generation());
+        entry->walk = orderedWalk(m_e.connection(), entry->plan.sql);
+        if (!shape.empty() && state.liveVariables.empty())
+            cache->insert(shape, entry, m_e.catalog().generation());
         queueCached(entry, literalBase);
         return;
     }
     bind(stmt.get(), plan.params);
-    if (plan.assignTo.empty()) {
-        auto cursor = std::make_unique<Cursor>(&m_e, stmt.release(), plan.columns, true);
-        if (m_e.state().rowcountLimit > 0)
-            cursor->limit(m_e.state().rowcountLimit);
-        queueRows(std::move(cursor));
-        return;
-    }
     // SELECT @v = ...: every row assigns, the last one stays, and each row reads the value the
     // row before it left (SELECT @total = @total + n).
     m_e.setLiveVariables([this](const std::string &name) {
@@ -180,18 +175,40 @@ void BatchRunner::select(const SelectStatement &s)
 
 void BatchRunner::queueCached(const CachedQueryPtr &q, int literalBase)
 {
+    sqlite3_stmt *stmt = q->walk && prefersWalk(*q, literalBase) ? q->walk->walk : q->stmt;
     try {
-        bind(q->stmt, q->plan.params, literalBase);
+        bind(stmt, q->plan.params, literalBase);
     } catch (...) {
-        sqlite3_clear_bindings(q->stmt);
+        sqlite3_clear_bindings(stmt);
         throw;
     }
     q->inUse = true;
-    auto cursor = std::make_unique<Cursor>(&m_e, q->stmt, q->plan.columns, false);
+    auto cursor = std::make_unique<Cursor>(&m_e, stmt, q->plan.columns, false);
     cursor->borrow(q);
     if (m_e.state().rowcountLimit > 0)
         cursor->limit(m_e.state().rowcountLimit);
     queueRows(std::move(cursor));
+}
+
+bool BatchRunner::prefersWalk(const CachedQuery &q, int literalBase)
+{
+    const OrderedWalk &w = *q.walk;
+    std::int64_t top = 100;
+    try {
+        const Value pattern = paramValue(q.plan.params.at(static_cast<std::size_t>(w.patternParam)), literalBase);
+        const Value topValue = paramValue(q.plan.params.at(static_cast<std::size_t>(w.topParam)), literalBase);
+        if (!topValue.isNull())
+            top = conv::convert(topValue, SqlType{Base::BigInt}).asInteger();
+        storage::bind(w.probe, 1, pattern);
+    } catch (const Error &) {
+        return false; // the query itself reports what is wrong with its values
+    }
+    const std::int64_t threshold = walkThreshold(w, top);
+    sqlite3_bind_int64(w.probe, 2, threshold);
+    const bool many = sqlite3_step(w.probe) == SQLITE_ROW && sqlite3_column_int64(w.probe, 0) >= threshold;
+    sqlite3_reset(w.probe);
+    sqlite3_clear_bindings(w.probe);
+    return many;
 }
 
 void BatchRunner::write(const Statement &s)
