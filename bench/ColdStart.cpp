@@ -52,11 +52,17 @@ public:
                 dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("demo"));
                 dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
             });
-        } else if (auto *window = qobject_cast<frmMain2 *>(watched); window && m_windowShown < 0) {
-            m_windowShown = monotonicNs();
-            m_rows = window->Grid2->rows() - 1;
         }
         return false;
+    }
+
+    // The window shows itself first and then lists today's registrations, both inside start-up.
+    void startedUp()
+    {
+        m_windowShown = monotonicNs();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *window = qobject_cast<frmMain2 *>(w))
+                m_rows = window->Grid2->rows() - 1;
     }
 
     void report() const
@@ -90,6 +96,7 @@ int coldStartChild(const QString &folder)
     app.installEventFilter(&watcher);
     standins::registerComponents();
     const int status = Module1::Main();
+    watcher.startedUp();
     watcher.report();
     std::fflush(stdout);
     return status;

@@ -79,7 +79,7 @@ bool Cursor::read(std::vector<Value> &row)
     }
     row.resize(m_columns.size());
     for (std::size_t i = 0; i < m_columns.size(); ++i)
-        row[i] = storage::column(m_stmt, static_cast<int>(i), m_types[i]);
+        storage::columnInto(row[i], m_stmt, static_cast<int>(i), m_types[i]);
     ++m_read;
     return true;
 }
