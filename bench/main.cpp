@@ -4,6 +4,7 @@
 // the same file. One line per case; see docs/performance.md for how to read them.
 
 #include "Cases.h"
+#include "ColdStart.h"
 #include "Diagnosis.h"
 #include "Figures.h"
 #include "Floor.h"
@@ -29,6 +30,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <string_view>
 #include <memory>
 
 namespace {
@@ -39,12 +41,13 @@ struct Options {
     int runs = 25;
     bool update = true;
     bool explain = false;
+    bool serverLoad = true;
     bench::LoadOptions load;
 };
 
 int usage()
 {
-    std::fputs("Usage: talvor-bench [--folder DIR] [--patients N] [--runs R] [--skip-update] [--explain]\n"
+    std::fputs("Usage: talvor-bench [--folder DIR] [--patients N] [--runs R] [--skip-update] [--skip-load] [--explain]\n"
                "                    [--clerks N] [--load-seconds S] [--think-ms T]\n"
                "Makes a demo database of N patients in DIR once (default 1000000, next to the build's bin\n"
                "folder), then prints one line per case. --patients 2000 --runs 3 checks the harness quickly;\n"
@@ -225,6 +228,9 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The child that benchColdStart times: the program's own start, nothing else first.
+    if (argc == 3 && std::string_view(argv[1]) == "--cold-start")
+        return bench::coldStartChild(QString::fromLocal8Bit(argv[2]));
     // The measured searches are not accesses for the machine's log; writing the trail stays in
     // the figures.
     if (qEnvironmentVariableIsEmpty("TALVOR_AUDIT_FILE"))
@@ -246,6 +252,8 @@ int main(int argc, char *argv[])
             options.update = false;
         else if (a == QLatin1String("--explain"))
             options.explain = true;
+        else if (a == QLatin1String("--skip-load"))
+            options.serverLoad = false;
         else if (a == QLatin1String("--clerks") && i + 1 < args.size())
             options.load.clerks = args.at(++i).toInt(&ok);
         else if (a == QLatin1String("--load-seconds") && i + 1 < args.size())
@@ -293,6 +301,8 @@ int main(int argc, char *argv[])
              connection.reset();
              return ms;
          }) && ok;
+
+    ok = bench::benchColdStart(options.folder, std::min(options.runs, 5)) && ok;
 
     QTemporaryDir programFolder;
     platform::files::setProgramFolderForTests(programFolder.path());
@@ -376,7 +386,8 @@ int main(int argc, char *argv[])
     }
     platform::ui::MessageBox::setResponder({});
 
-    ok = bench::benchServerLoad(options.folder, samples, options.load) && ok;
+    if (options.serverLoad)
+        ok = bench::benchServerLoad(options.folder, samples, options.load) && ok;
 
     if (options.update) {
         const QString scratch = options.folder + QStringLiteral("-update");

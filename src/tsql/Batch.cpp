@@ -281,33 +281,31 @@ Compiler BatchRunner::compiler(CompileOptions options)
     return Compiler(m_e.catalog(), m_e.currentDatabase(), variableLookup(), options);
 }
 
-void BatchRunner::bind(sqlite3_stmt *s, const std::vector<Param> &params)
+Value BatchRunner::paramValue(const Param &p, int literalBase)
 {
-    for (std::size_t i = 0; i < params.size(); ++i) {
-        const Param &p = params[i];
-        const int index = static_cast<int>(i) + 1;
-        switch (p.kind) {
-        case Param::Kind::Literal: {
-            const Token &t = m_tokens[static_cast<std::size_t>(m_literalTokens.at(static_cast<std::size_t>(p.literal)))];
-            storage::bind(s, index, literalValue(literalKind(t.kind), t.text, t.national));
-            break;
-        }
-        case Param::Kind::Variable: {
-            const std::string key = lower(p.variable);
-            if (key.rfind("@@", 0) == 0) {
-                storage::bind(s, index, sessionVariable(key));
-            } else if (const LocalVariable *v = variable(key)) {
-                storage::bind(s, index, v->value);
-            } else {
-                throw err::make(137, p.variable);
-            }
-            break;
-        }
-        case Param::Kind::Constant:
-            storage::bind(s, index, p.constant);
-            break;
-        }
+    switch (p.kind) {
+    case Param::Kind::Literal: {
+        const Token &t = m_tokens[static_cast<std::size_t>(m_literalTokens.at(static_cast<std::size_t>(p.literal + literalBase)))];
+        return literalValue(literalKind(t.kind), t.text, t.national);
     }
+    case Param::Kind::Variable: {
+        const std::string key = lower(p.variable);
+        if (key.rfind("@@", 0) == 0)
+            return sessionVariable(key);
+        if (const LocalVariable *v = variable(key))
+            return v->value;
+        throw err::make(137, p.variable);
+    }
+    case Param::Kind::Constant:
+        break;
+    }
+    return p.constant;
+}
+
+void BatchRunner::bind(sqlite3_stmt *s, const std::vector<Param> &params, int literalBase)
+{
+    for (std::size_t i = 0; i < params.size(); ++i)
+        storage::bind(s, static_cast<int>(i) + 1, paramValue(params[i], literalBase));
 }
 
 void BatchRunner::queueRows(std::unique_ptr<Result> rows)

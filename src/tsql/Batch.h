@@ -50,7 +50,9 @@ public:
     Compiler compiler(CompileOptions options = {});
     VariableLookup variableLookup();
     // Binds a plan's parameters: the statement's literals, the batch's variables, constants.
-    void bind(sqlite3_stmt *s, const std::vector<Param> &params);
+    // `literalBase`: the batch's number of the first literal, for a plan kept by the cache.
+    void bind(sqlite3_stmt *s, const std::vector<Param> &params, int literalBase = 0);
+    Value paramValue(const Param &p, int literalBase = 0);
     Value evaluate(const ast::Expr &e);               // SELECT <e> on its own
     bool test(const ast::Expr &condition);            // IF and WHILE
     void assign(const std::string &name, const std::string &op, const Value &v);
@@ -75,9 +77,15 @@ private:
     void fail(const Error &e, int line);
     void endBatch();
     Value sessionVariable(const std::string &name) const;
+    // QueryShape.cpp: the cache's key for a query, or "" for one it must not keep; sets the
+    // batch's number of the statement's first literal.
+    std::string queryShape(const ast::SelectStatement &s, int &literalBase) const;
+    static bool reshapesQueries(const ast::Statement &s);
 
     // Statements.cpp
     void select(const ast::SelectStatement &s);
+    void queueCached(const CachedQueryPtr &q, int literalBase);
+    bool prefersWalk(const CachedQuery &q, int literalBase);
     void write(const ast::Statement &s);
     void setOption(const ast::SetOption &s);
     void declare(const ast::Declare &s);

@@ -118,7 +118,13 @@ public:
     std::vector<std::string> objectNames(const std::string &db) const;
 
     // Forgets what it read, after a schema change (ours or another connection's).
-    void invalidate() { m_tables.clear(); }
+    void invalidate()
+    {
+        m_tables.clear();
+        ++m_generation;
+    }
+    // Moves with every invalidate(): what was compiled against an older value may be stale.
+    std::uint64_t generation() const { return m_generation; }
     // The schema versions of the attached files; a change means the cached tables are stale.
     std::int64_t schemaStamp();
 
@@ -157,6 +163,7 @@ private:
     std::vector<std::string> m_suspect;
     std::map<std::string, TablePtr> m_tables; // "db\nlower(name)"
     std::int64_t m_stamp = -1;
+    std::uint64_t m_generation = 0;
 };
 
 std::string now8601(); // the time as sys.objects shows it: "2026-12-06 09:41:22.123"

@@ -46,6 +46,10 @@ void Cursor::finish()
         sqlite3_clear_bindings(m_stmt);
     }
     m_stmt = nullptr;
+    if (m_cached) {
+        m_cached->inUse = false;
+        m_cached.reset();
+    }
 }
 
 void Cursor::abandon()
@@ -75,7 +79,7 @@ bool Cursor::read(std::vector<Value> &row)
     }
     row.resize(m_columns.size());
     for (std::size_t i = 0; i < m_columns.size(); ++i)
-        row[i] = storage::column(m_stmt, static_cast<int>(i), m_types[i]);
+        storage::columnInto(row[i], m_stmt, static_cast<int>(i), m_types[i]);
     ++m_read;
     return true;
 }

@@ -5,6 +5,7 @@
 #include "tsql/Plan.h"
 #include "tsql/Session.h"
 #include "tsql/Sqlite.h"
+#include "tsql/StatementCache.h"
 
 #include <deque>
 #include <functional>
@@ -41,6 +42,8 @@ public:
     void materialize();
     void abandon(); // the owner goes away: end where it stands
     void limit(std::int64_t rows) { m_limit = rows; } // SET ROWCOUNT
+    // The statement belongs to the session's cache: handed back when the cursor is done.
+    void borrow(CachedQueryPtr query) { m_cached = std::move(query); }
 
 private:
     bool read(std::vector<Value> &row);
@@ -49,6 +52,7 @@ private:
     CursorOwner *m_owner;
     sqlite3_stmt *m_stmt;
     bool m_owned; // finalize at the end (else reset: a cached statement)
+    CachedQueryPtr m_cached;
     std::vector<ColumnInfo> m_columns;
     std::vector<SqlType> m_types;
     std::vector<Value> m_row;

@@ -196,6 +196,8 @@ Engine::Engine(const std::string &folder, const std::string &database, const Ses
     }
     if (const char *t = std::getenv("TALVOR_SQL_TRACE"))
         m_tracePath = t;
+    const char *cache = std::getenv("TALVOR_STATEMENT_CACHE");
+    m_statementsOn = options.statementCache && !(cache && std::string_view(cache) == "0");
     m_statementTime = dt::now();
     m_statementUtcTime = dt::utcNow();
 }
@@ -440,11 +442,13 @@ void Engine::rollbackTransaction(const std::string &savepoint)
             if (m_doomed)
                 throw err::make(3931);
             sqlite::exec(m_conn, "ROLLBACK TO " + quoteName("tsql_save_" + lower(savepoint)));
+            forgetStatements(); // a table made since the savepoint is gone again
             m_savepoints.erase(std::next(it).base() + 1, m_savepoints.end());
             return;
         }
     }
     sqlite::exec(m_conn, "ROLLBACK");
+    forgetStatements();
     m_depth = 0;
     m_doomed = false;
     m_savepoints.clear();

@@ -16,6 +16,7 @@
 #include "tsql/Security.h"
 #include "tsql/Session.h"
 #include "tsql/Sqlite.h"
+#include "tsql/StatementCache.h"
 
 #include <atomic>
 #include <chrono>
@@ -104,6 +105,10 @@ public:
                std::int64_t rows) const;
     void needAggregate(const std::string &name, const SqlType &type);
     CompileState compileState();
+    // Compiled queries by shape; null when the session compiles every statement afresh.
+    StatementCache *statementCache() { return m_statementsOn ? &m_statements : nullptr; }
+    // After a statement that may change what a compiled query means (DDL, EXECUTE, ROLLBACK).
+    void forgetStatements() { m_statements.clear(); }
 
     // Transactions, as SQL Server counts them.
     int transactionDepth() const { return m_depth; }
@@ -162,6 +167,9 @@ private:
     std::unique_ptr<security::Principal> m_principal;
     std::vector<std::string> m_openWarnings;
     std::vector<std::string> m_writable; // attached databases this session may change
+    // After m_conn: its statements are finalized before the connection closes.
+    StatementCache m_statements;
+    bool m_statementsOn = true;
 };
 
 } // namespace tsql

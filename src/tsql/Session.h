@@ -91,6 +91,8 @@ struct SessionOptions {
     // True: `login` is one of the folder's logins (CREATE LOGIN), and the session may do only
     // what its users and roles allow. False: the folder's owner, who may do everything.
     bool serverLogin = false;
+    // Queries compiled once per shape and kept (TALVOR_STATEMENT_CACHE=0 turns it off too).
+    bool statementCache = true;
 };
 
 // What the engine made of one statement, for the benchmark and for troubleshooting.

@@ -59,6 +59,17 @@ void BatchRunner::run(const Statement &s)
                                            : std::string_view(m_text).substr(s.offset, s.endOffset - s.offset);
     const std::string database = m_e.currentDatabase(); // the trace names where the statement started
     const std::size_t queued = m_queue.size();
+    // What a schema change, a procedure or a rolled-back table can alter: the queries compiled
+    // so far may no longer mean what they did.
+    struct Reshape {
+        Engine &e;
+        bool on;
+        ~Reshape()
+        {
+            if (on)
+                e.forgetStatements();
+        }
+    } reshape{m_e, reshapesQueries(s)};
     try {
         security::checkStatement(*this, s);
         switch (s.kind) {
@@ -102,18 +113,37 @@ void BatchRunner::select(const SelectStatement &s)
         ddl::selectInto(*this, s);
         return;
     }
+    StatementCache *cache = m_e.statementCache();
+    int literalBase = 0;
+    const std::string shape = cache ? queryShape(s, literalBase) : std::string();
+    if (!shape.empty()) {
+        CachedQueryPtr hit = cache->find(shape, m_e.catalog().generation());
+        if (hit && !hit->inUse) {
+            if (sqlite3_stmt_status(hit->stmt, SQLITE_STMTSTATUS_REPREPARE, 0) == hit->reprepares) {
+                queueCached(hit, literalBase);
+                return;
+            }
+            // Another connection changed a schema under it: what this session read is stale.
+            m_e.catalog().invalidate();
+        }
+    }
     CompileState state = m_e.compileState();
     Compiler c(m_e.catalog(), m_e.currentDatabase(), variableLookup(), {}, &state);
     const QueryPlan plan = c.query(*s.query);
     StmtPtr stmt(sqlite::prepareCompiled(m_e.connection(), plan.sql));
-    bind(stmt.get(), plan.params);
     if (plan.assignTo.empty()) {
-        auto cursor = std::make_unique<Cursor>(&m_e, stmt.release(), plan.columns, true);
-        if (m_e.state().rowcountLimit > 0)
-            cursor->limit(m_e.state().rowcountLimit);
-        queueRows(std::move(cursor));
+        QueryPlan kept = plan;
+        for (Param &p : kept.params)
+            if (p.kind == Param::Kind::Literal)
+                p.literal -= literalBase;
+        auto entry = std::make_shared<CachedQuery>(std::move(kept), stmt.release());
+        entry->walk = orderedWalk(m_e.connection(), entry->plan.sql);
+        if (!shape.empty() && state.liveVariables.empty())
+            cache->insert(shape, entry, m_e.catalog().generation());
+        queueCached(entry, literalBase);
         return;
     }
+    bind(stmt.get(), plan.params);
     // SELECT @v = ...: every row assigns, the last one stays, and each row reads the value the
     // row before it left (SELECT @total = @total + n).
     m_e.setLiveVariables([this](const std::string &name) {
@@ -141,6 +171,44 @@ void BatchRunner::select(const SelectStatement &s)
     }
     m_e.state().rowcount = rows;
     queueDone(rows);
+}
+
+void BatchRunner::queueCached(const CachedQueryPtr &q, int literalBase)
+{
+    sqlite3_stmt *stmt = q->walk && prefersWalk(*q, literalBase) ? q->walk->walk : q->stmt;
+    try {
+        bind(stmt, q->plan.params, literalBase);
+    } catch (...) {
+        sqlite3_clear_bindings(stmt);
+        throw;
+    }
+    q->inUse = true;
+    auto cursor = std::make_unique<Cursor>(&m_e, stmt, q->plan.columns, false);
+    cursor->borrow(q);
+    if (m_e.state().rowcountLimit > 0)
+        cursor->limit(m_e.state().rowcountLimit);
+    queueRows(std::move(cursor));
+}
+
+bool BatchRunner::prefersWalk(const CachedQuery &q, int literalBase)
+{
+    const OrderedWalk &w = *q.walk;
+    std::int64_t top = 100;
+    try {
+        const Value pattern = paramValue(q.plan.params.at(static_cast<std::size_t>(w.patternParam)), literalBase);
+        const Value topValue = paramValue(q.plan.params.at(static_cast<std::size_t>(w.topParam)), literalBase);
+        if (!topValue.isNull())
+            top = conv::convert(topValue, SqlType{Base::BigInt}).asInteger();
+        storage::bind(w.probe, 1, pattern);
+    } catch (const Error &) {
+        return false; // the query itself reports what is wrong with its values
+    }
+    const std::int64_t threshold = walkThreshold(w, top);
+    sqlite3_bind_int64(w.probe, 2, threshold);
+    const bool many = sqlite3_step(w.probe) == SQLITE_ROW && sqlite3_column_int64(w.probe, 0) >= threshold;
+    sqlite3_reset(w.probe);
+    sqlite3_clear_bindings(w.probe);
+    return many;
 }
 
 void BatchRunner::write(const Statement &s)

@@ -210,4 +210,14 @@ Value column(sqlite3_stmt *s, int index, const SqlType &t)
     return read(sqlite3_column_value(s, index), t);
 }
 
+void columnInto(Value &out, sqlite3_stmt *s, int index, const SqlType &t)
+{
+    sqlite3_value *v = sqlite3_column_value(s, index);
+    const Category c = t.category();
+    if (sqlite3_value_type(v) == SQLITE_TEXT && (c == Category::Text || c == Category::Guid))
+        out.assignText(textOf(v), t);
+    else
+        out = read(v, t);
+}
+
 } // namespace tsql::storage

@@ -25,6 +25,8 @@ void result(sqlite3_context *ctx, const Value &v);
 // by an older engine, a value SQLite computed) is converted where that is exact.
 Value read(sqlite3_value *v, const SqlType &t);
 Value column(sqlite3_stmt *s, int index, const SqlType &t);
+// The same into a value kept from the row before.
+void columnInto(Value &out, sqlite3_stmt *s, int index, const SqlType &t);
 
 // The 16-byte order-preserving form of a wide decimal, and back.
 std::string encodeWide(Int128 unscaled);

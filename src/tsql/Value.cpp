@@ -65,6 +65,16 @@ Value Value::text(std::string v, const SqlType &t)
     return r;
 }
 
+void Value::assignText(std::string_view v, const SqlType &t)
+{
+    m_type = t;
+    m_binary = false;
+    if (auto *held = std::get_if<std::string>(&m_data))
+        held->assign(v);
+    else
+        m_data = std::string(v);
+}
+
 Value Value::binary(std::string bytes, const SqlType &t)
 {
     Value r;

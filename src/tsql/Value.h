@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace tsql {
@@ -56,6 +57,10 @@ public:
     static Value text(std::string v, const SqlType &t = {Base::VarChar, -1});
     static Value binary(std::string bytes, const SqlType &t = {Base::VarBinary, -1});
     static Value dateTime(const DateTime &v, const SqlType &t = {Base::DateTime});
+
+    // Text into a value that may hold text already: its buffer is reused, which saves a cursor
+    // an allocation per value and row.
+    void assignText(std::string_view v, const SqlType &t);
 
     Type type() const;
     const SqlType &sqlType() const { return m_type; }
