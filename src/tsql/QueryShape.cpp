@@ -61,8 +61,16 @@ std::string BatchRunner::queryShape(const SelectStatement &s, int &literalBase) 
     const int firstIndex = static_cast<int>(first - m_tokens.begin());
     literalBase = static_cast<int>(std::lower_bound(m_literalTokens.begin(), m_literalTokens.end(), firstIndex) -
                                    m_literalTokens.begin());
+    // The compiler reads a string's value in two places: an ORDER BY 'name' names a column, and
+    // a select list is matched against the GROUP BY expressions as written. Past an ORDER and in
+    // a grouped query a string is keyed by its value too.
+    bool grouped = false;
+    for (auto t = first; t != m_tokens.end() && t->offset < s.endOffset && !grouped; ++t)
+        grouped = t->isWord("group");
+    bool ordered = false;
     for (auto t = first; t != m_tokens.end() && t->offset < s.endOffset; ++t) {
         if (!t->isLiteral()) {
+            ordered = ordered || t->isWord("order");
             key += t->source(m_text);
             key += '\x1f';
             continue;
@@ -71,7 +79,7 @@ std::string BatchRunner::queryShape(const SelectStatement &s, int &literalBase) 
         // number's value too, where it is a CONVERT style, an ORDER BY position or a TOP.
         key += '\x1d';
         key += literalValue(literalKind(t->kind), t->text, t->national).sqlType().display();
-        if (t->kind == Token::Kind::Number) {
+        if (t->kind == Token::Kind::Number || grouped || ordered) {
             key += ':';
             key += t->text;
         }

@@ -89,6 +89,15 @@ void TestStatementCache::sequences_data()
                                                    QStringLiteral("SELECT CONVERT(varchar, BirthDate, 112) FROM tbMaster ORDER BY HospNum")};
     QTest::newRow("order by position") << QStringList{QStringLiteral("SELECT HospNum, LastName FROM tbMaster ORDER BY 1"),
                                                       QStringLiteral("SELECT HospNum, LastName FROM tbMaster ORDER BY 2")};
+    // Strings whose value the compiler reads: an ORDER BY 'name' and a select list matched
+    // against its GROUP BY (the second statement is Msg 8120 on SQL Server).
+    QTest::newRow("order by a name in quotes") << QStringList{
+        QStringLiteral("SELECT HospNum AS a, LastName AS b FROM tbMaster ORDER BY 'b'"),
+        QStringLiteral("SELECT HospNum AS a, LastName AS b FROM tbMaster ORDER BY 'c'"),
+        QStringLiteral("SELECT HospNum AS a, LastName AS b FROM tbMaster ORDER BY 'a'")};
+    QTest::newRow("select list against its group by") << QStringList{
+        QStringLiteral("SELECT 'a' + LastName, COUNT(*) FROM tbMaster GROUP BY 'a' + LastName ORDER BY 1"),
+        QStringLiteral("SELECT 'b' + LastName, COUNT(*) FROM tbMaster GROUP BY 'a' + LastName ORDER BY 1")};
     QTest::newRow("top") << QStringList{QStringLiteral("SELECT TOP 1 HospNum FROM tbMaster ORDER BY HospNum"),
                                         QStringLiteral("SELECT TOP 3 HospNum FROM tbMaster ORDER BY HospNum")};
     QTest::newRow("like prefixes") << QStringList{QStringLiteral("SELECT HospNum FROM tbMaster WHERE LastName LIKE 'DEL%' ORDER BY HospNum"),
