@@ -1,4 +1,7 @@
 BUILD ?= build
+# ccache (when installed) hashes paths relative to this checkout, so every clone shares one cache.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
@@ -75,6 +78,7 @@ FUZZ_BUILD ?= build-fuzz
 # Scratch databases in memory where the machine has it: a disk's sync under load is no finding.
 FUZZ_TMPDIR ?= $(shell test -w /dev/shm && echo /dev/shm || echo $${TMPDIR:-/tmp})
 FUZZ_CXX ?= clang++
+FUZZ_CCACHE ?= $(shell command -v ccache)
 FUZZ_RUN = -max_total_time=$(FUZZ_SECONDS) -timeout=$(FUZZ_TIMEOUT) -rss_limit_mb=2048 -print_final_stats=1
 .PHONY: fuzz fuzz-deps fuzz-session fuzz-long fuzz-batch fuzz-structure fuzz-packets
 fuzz: fuzz-session fuzz-long fuzz-batch fuzz-structure fuzz-packets
@@ -115,7 +119,7 @@ FUZZ_PACKET_OBJECTS = $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(filter-out src/td
 	src/tsql/Types.cpp src/tsql/Value.cpp fuzz/PacketFuzzer.cpp)
 $(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard src/tsql/*.h src/tds/*.h fuzz/*.h) | fuzz-deps
 	@mkdir -p $(dir $@)
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -c $< -o $@
+	$(FUZZ_CCACHE) $(FUZZ_CXX) $(FUZZ_FLAGS) -c $< -o $@
 
 $(FUZZ_BUILD)/talvor-fuzz-session: $(FUZZ_OBJECTS)
 	$(FUZZ_CXX) $(FUZZ_FLAGS) $^ $$(pkg-config --libs sqlite3 libsodium) -o $@
