@@ -24,17 +24,17 @@ DerivedTable::~DerivedTable() = default;
 QueryBody::QueryBody() = default;
 QueryBody::~QueryBody() = default;
 
-QuerySpec &Query::first()
+QueryBlock &Query::first()
 {
     QueryBody *b = body.get();
     for (;;) {
-        if (b->kind == QueryBody::Kind::Spec)
-            return *b->spec;
+        if (b->kind == QueryBody::Kind::Block)
+            return *b->block;
         b = b->kind == QueryBody::Kind::SetOp ? b->left.get() : b->parenthesized->body.get();
     }
 }
 
-const QuerySpec &Query::first() const
+const QueryBlock &Query::first() const
 {
     return const_cast<Query *>(this)->first();
 }

@@ -248,7 +248,7 @@ struct GroupBy {
     bool empty() const { return items.empty() && sets.empty(); }
 };
 
-struct QuerySpec {
+struct QueryBlock {
     bool distinct = false;
     std::optional<Top> top;
     std::vector<SelectItem> items;
@@ -265,10 +265,10 @@ using QueryBodyPtr = std::unique_ptr<QueryBody>;
 
 // A query term: one SELECT, a parenthesized query, or two terms joined by a set operator.
 struct QueryBody {
-    enum class Kind { Spec, Parenthesized, SetOp };
+    enum class Kind { Block, Parenthesized, SetOp };
     enum class Op { Union, UnionAll, Except, Intersect };
-    Kind kind = Kind::Spec;
-    std::unique_ptr<QuerySpec> spec;
+    Kind kind = Kind::Block;
+    std::unique_ptr<QueryBlock> block;
     QueryPtr parenthesized;
     Op op = Op::Union;
     QueryBodyPtr left, right;
@@ -291,8 +291,8 @@ struct Query {
     std::vector<std::pair<std::string, ExprPtr>> options; // OPTION (MAXRECURSION n)
     int line = 1;
     // The first SELECT of the query (where INTO and the column names are).
-    QuerySpec &first();
-    const QuerySpec &first() const;
+    QueryBlock &first();
+    const QueryBlock &first() const;
 };
 
 } // namespace tsql::ast

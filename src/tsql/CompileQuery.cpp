@@ -205,8 +205,8 @@ static bool namesIn(const TableRef &r, const std::string &name)
 static bool namesBody(const QueryBody &b, const std::string &name)
 {
     switch (b.kind) {
-    case QueryBody::Kind::Spec:
-        for (const auto &r : b.spec->from)
+    case QueryBody::Kind::Block:
+        for (const auto &r : b.block->from)
             if (namesIn(*r, name))
                 return true;
         return false;
@@ -382,7 +382,7 @@ public:
 
     // `recursion`: the recursive member of a recursive CTE, which carries the level it is at and
     // stops past the statement's MAXRECURSION.
-    Compiler::Compiled spec(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top,
+    Compiler::Compiled block(const QueryBlock &q, const std::vector<OrderItem> *order, const Top *top,
                             bool recursion = false)
     {
         if (q.groupBy.kind != GroupBy::Kind::Plain && !m_set)
@@ -684,9 +684,9 @@ public:
     Compiler::Compiled body(const QueryBody &b)
     {
         switch (b.kind) {
-        case QueryBody::Kind::Spec: {
+        case QueryBody::Kind::Block: {
             Scope scope;
-            return m_c.within(scope, [&] { return spec(*b.spec, nullptr, b.spec->top ? &*b.spec->top : nullptr); });
+            return m_c.within(scope, [&] { return block(*b.block, nullptr, b.block->top ? &*b.block->top : nullptr); });
         }
         case QueryBody::Kind::Parenthesized: {
             Scope scope;
@@ -740,7 +740,7 @@ public:
 private:
     // ROLLUP, CUBE and GROUPING SETS: the query once per grouping set, joined by UNION ALL, the
     // left-out grouping expressions NULL in each; the ORDER BY then sorts the whole.
-    Compiler::Compiled groupingSets(const QuerySpec &q, const std::vector<OrderItem> *order, const Top *top)
+    Compiler::Compiled groupingSets(const QueryBlock &q, const std::vector<OrderItem> *order, const Top *top)
     {
         if (top)
             throw err::make(40517, "TOP with GROUP BY ROLLUP, CUBE or GROUPING SETS").atLine(q.line);
@@ -789,7 +789,7 @@ private:
             Scope scope;
             Compiler::Compiled branch;
             try {
-                branch = m_c.within(scope, [&] { return spec(q, nullptr, nullptr); });
+                branch = m_c.within(scope, [&] { return block(q, nullptr, nullptr); });
             } catch (...) {
                 m_set = nullptr;
                 throw;
@@ -849,12 +849,12 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
         compileCte(c);
     QueryCompiler qc(*this);
     Compiled out;
-    const bool single = q.body->kind == QueryBody::Kind::Spec;
+    const bool single = q.body->kind == QueryBody::Kind::Block;
     if (single) {
-        const QuerySpec &s = *q.body->spec;
+        const QueryBlock &s = *q.body->block;
         if (!topLevel && !q.orderBy.empty() && !s.top && !q.offset)
             throw err::make(1033).atLine(q.line);
-        out = qc.spec(s, &q.orderBy, s.top ? &*s.top : nullptr);
+        out = qc.block(s, &q.orderBy, s.top ? &*s.top : nullptr);
     } else {
         out = qc.body(*q.body);
         if (!q.orderBy.empty()) {
@@ -884,7 +884,7 @@ Compiler::Compiled Compiler::compileQuery(const Query &q, bool topLevel)
         }
     }
     if (q.offset) {
-        if (single && q.body->spec->top)
+        if (single && q.body->block->top)
             throw err::make(10741).atLine(q.line);
         if (q.orderBy.empty())
             throw err::make(10743).atLine(q.line);
@@ -953,7 +953,7 @@ void Compiler::compileCte(const Cte &c)
     // anchor UNION ALL recursive member, the member naming the CTE once.
     const QueryBody &body = *c.query->body;
     if (body.kind != QueryBody::Kind::SetOp || body.op != QueryBody::Op::UnionAll || namesBody(*body.left, c.name) ||
-        body.right->kind != QueryBody::Kind::Spec)
+        body.right->kind != QueryBody::Kind::Block)
         throw err::make(252, c.name).atLine(c.line);
     QueryCompiler qc(*this);
     Scope anchorScope;
@@ -961,7 +961,7 @@ void Compiler::compileCte(const Cte &c)
     setColumns(anchor.columns, true);
     d.compiled = true;
     Scope recursiveScope;
-    Compiled member = within(recursiveScope, [&] { return qc.spec(*body.right->spec, nullptr, nullptr, true); });
+    Compiled member = within(recursiveScope, [&] { return qc.block(*body.right->block, nullptr, nullptr, true); });
     if (member.columns.size() != anchor.columns.size())
         throw err::make(205).atLine(c.line);
     std::string a = "SELECT ", r = "SELECT ";

@@ -59,7 +59,7 @@ private:
     std::string name(); // one identifier (not a reserved word unless quoted)
     bool isNameToken(const Token &t) const;
     ast::ObjectName objectName();
-    SqlType typeSpec();
+    SqlType dataType();
     std::int64_t signedInteger();
     std::string optionalAlias(); // [AS] alias after a table or select item; "" when none
     // An expression and its text as written.
@@ -91,7 +91,7 @@ private:
     ast::QueryPtr query(bool allowInto = true);
     ast::QueryBodyPtr queryTerm(int level);
     ast::QueryBodyPtr queryPrimary();
-    std::unique_ptr<ast::QuerySpec> querySpec();
+    std::unique_ptr<ast::QueryBlock> queryBlock();
     std::vector<ast::Cte> withClause();
     ast::SelectItem selectItem();
     std::optional<ast::Top> top(bool requireParentheses);

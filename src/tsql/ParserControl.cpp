@@ -188,7 +188,7 @@ StatementPtr Parser::declare()
         } else if (current().isWord("cursor")) {
             unsupported("CURSOR");
         } else {
-            v.type = typeSpec();
+            v.type = dataType();
             if (acceptSymbol("="))
                 v.initial = expr();
         }
@@ -447,7 +447,7 @@ std::vector<Parser::ParameterDef> Parser::parameterList()
             fail();
         d.name = advance().text;
         acceptWord("as");
-        d.type = typeSpec();
+        d.type = dataType();
         if ((d.type.isText() || d.type.isBinary()) && d.type.length == 0)
             d.type.length = 1;
         if (acceptSymbol("="))

@@ -181,7 +181,7 @@ std::int64_t Parser::signedInteger()
     return negative ? -v : v;
 }
 
-SqlType Parser::typeSpec()
+SqlType Parser::dataType()
 {
     const Token &t = current();
     if (!t.isName())

@@ -129,7 +129,7 @@ ColumnDef Parser::columnDef(std::vector<Constraint> &constraints, bool forAlter)
         d.persisted = acceptWord("persisted");
         return d;
     }
-    d.type = typeSpec();
+    d.type = dataType();
     for (;;) {
         std::string constraintName;
         if (acceptWord("constraint"))

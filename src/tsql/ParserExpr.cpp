@@ -297,7 +297,7 @@ ExprPtr Parser::castExpr()
     c->convert = t.isWord("convert") || t.isWord("try_convert");
     expectSymbol("(");
     if (c->convert) {
-        c->type = typeSpec();
+        c->type = dataType();
         expectSymbol(",");
         c->value = expr();
         if (acceptSymbol(","))
@@ -305,7 +305,7 @@ ExprPtr Parser::castExpr()
     } else {
         c->value = expr();
         expectWord("as");
-        c->type = typeSpec();
+        c->type = dataType();
     }
     expectSymbol(")");
     return c;

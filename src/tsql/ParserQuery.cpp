@@ -37,7 +37,7 @@ QueryPtr Parser::query(bool allowInto)
     if (current().isWord("with"))
         q->with = withClause();
     q->body = queryTerm(0);
-    if (!allowInto && q->body->kind == QueryBody::Kind::Spec && q->body->spec->into)
+    if (!allowInto && q->body->kind == QueryBody::Kind::Block && q->body->block->into)
         fail();
     if (acceptWords({"order", "by"}))
         q->orderBy = orderList();
@@ -116,8 +116,8 @@ QueryBodyPtr Parser::queryPrimary()
         expectSymbol(")");
         return b;
     }
-    b->kind = QueryBody::Kind::Spec;
-    b->spec = querySpec();
+    b->kind = QueryBody::Kind::Block;
+    b->block = queryBlock();
     return b;
 }
 
@@ -186,9 +186,9 @@ SelectItem Parser::selectItem()
     return item;
 }
 
-std::unique_ptr<QuerySpec> Parser::querySpec()
+std::unique_ptr<QueryBlock> Parser::queryBlock()
 {
-    auto s = std::make_unique<QuerySpec>();
+    auto s = std::make_unique<QueryBlock>();
     s->line = current().line;
     expectWord("select");
     if (acceptWord("distinct"))

@@ -16,7 +16,7 @@ bool BatchRunner::reshapesQueries(const Statement &s)
     switch (s.kind) {
     case Statement::Kind::Select: {
         const Query &q = *s.as<SelectStatement>().query;
-        return q.first().into && q.body->kind == QueryBody::Kind::Spec;
+        return q.first().into && q.body->kind == QueryBody::Kind::Block;
     }
     case Statement::Kind::Insert:
     case Statement::Kind::Update:

@@ -109,7 +109,7 @@ void BatchRunner::run(const Statement &s)
 
 void BatchRunner::select(const SelectStatement &s)
 {
-    if (s.query->first().into && s.query->body->kind == QueryBody::Kind::Spec) {
+    if (s.query->first().into && s.query->body->kind == QueryBody::Kind::Block) {
         ddl::selectInto(*this, s);
         return;
     }
@@ -505,7 +505,7 @@ std::string BatchRunner::formatMessage(const std::string &format, const std::vec
             break;
         }
         const char type = format[j];
-        std::string spec = "%" + flags + width + (precision.empty() ? "" : "." + precision);
+        std::string conversion = "%" + flags + width + (precision.empty() ? "" : "." + precision);
         std::string piece;
         if (next >= args.size()) {
             piece = "(null)";
@@ -514,11 +514,11 @@ std::string BatchRunner::formatMessage(const std::string &format, const std::vec
             char buf[512];
             if (type == 's') {
                 const std::string s = a.isNull() ? "(null)" : conv::toText(a);
-                std::snprintf(buf, sizeof buf, (spec + "s").c_str(), s.c_str());
+                std::snprintf(buf, sizeof buf, (conversion + "s").c_str(), s.c_str());
                 piece = buf;
             } else if (std::string("diuxXo").find(type) != std::string::npos) {
                 const long long n = a.isNull() ? 0 : conv::convert(a, SqlType{Base::BigInt}).asInteger();
-                std::snprintf(buf, sizeof buf, (spec + "ll" + type).c_str(), n);
+                std::snprintf(buf, sizeof buf, (conversion + "ll" + type).c_str(), n);
                 piece = a.isNull() ? "(null)" : buf;
             } else {
                 piece = format.substr(i, j - i + 1);
