@@ -83,18 +83,29 @@ std::string databaseOf(BatchRunner &b, const ObjectName &n)
     return *db;
 }
 
+// A computed column as SQLite generates it, and the type its expression gives it.
+struct ComputedColumn {
+    std::string sql;
+    SqlType type;
+};
+
 // The SQLite CREATE TABLE of a table: its columns with their T-SQL types, computed columns
-// as SQLite's generated columns, and its primary key.
+// as SQLite's generated columns typed by their expressions, and its primary key.
 std::string tableSql(const std::string &db, const std::string &name, const std::vector<Column> &columns,
                      const std::string &pkName, const std::vector<std::string> &pk,
-                     const std::map<std::string, std::string> &computed)
+                     const std::map<std::string, ComputedColumn> &computed)
 {
     std::string sql = "CREATE TABLE " + quoteName(db) + "." + quoteName(name) + " (";
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const Column &c = columns[i];
-        sql += (i ? ", " : "") + Catalog::columnSql(c);
-        if (auto it = computed.find(lower(c.name)); it != computed.end())
-            sql += " AS (" + it->second + ") VIRTUAL";
+        if (auto it = computed.find(lower(columns[i].name)); it != computed.end()) {
+            // SQL Server types a computed column by its expression: CONVERT(varchar, d, 101) is a
+            // varchar(30), which an equality with a day's text compares as text.
+            Column c = columns[i];
+            c.type = it->second.type;
+            sql += (i ? ", " : "") + Catalog::columnSql(c) + " AS (" + it->second.sql + ") VIRTUAL";
+        } else {
+            sql += (i ? ", " : "") + Catalog::columnSql(columns[i]);
+        }
     }
     if (!pk.empty()) {
         sql += ", CONSTRAINT " + quoteName(pkName) + " PRIMARY KEY (";
@@ -106,9 +117,9 @@ std::string tableSql(const std::string &db, const std::string &name, const std::
 }
 
 // Computed columns' SQL over the row's own columns.
-std::map<std::string, std::string> computedSql(BatchRunner &b, const std::string &db, const std::vector<Column> &columns)
+std::map<std::string, ComputedColumn> computedSql(BatchRunner &b, const std::string &db, const std::vector<Column> &columns)
 {
-    std::map<std::string, std::string> out;
+    std::map<std::string, ComputedColumn> out;
     Scope scope;
     Source src;
     src.alias = "row";
@@ -133,7 +144,7 @@ std::map<std::string, std::string> computedSql(BatchRunner &b, const std::string
         const Bound v = comp.expression(*stmt->as<SelectStatement>().query->first().items.front().expr, scope);
         if (v.aggregate || v.window)
             throw err::make(130);
-        out[lower(c.name)] = v.sql;
+        out[lower(c.name)] = ComputedColumn{v.sql, v.type};
     }
     return out;
 }

@@ -160,6 +160,16 @@ void TestConformanceSchema::columns_data()
                                         << "NULL|XY\n1|XY";
     QTest::newRow("computed column") << "CREATE TABLE c (a int, b int, s AS a + b)" << "INSERT INTO c (a, b) VALUES (1, 2); SELECT s FROM c"
                                      << "3";
+    // A computed column has its expression's type (CAST and CONVERT: a varchar without a length
+    // is varchar(30)), so a day's text compares with it as text, and an index on it is read.
+    const QString days = QStringLiteral("CREATE TABLE c (id int, d datetime, t AS CONVERT(varchar, d, 101), m AS CAST(id AS money) / 3); "
+                                        "INSERT INTO c (id, d) VALUES (1, '2026-12-06 10:00'), (2, '2026-12-05')");
+    QTest::newRow("computed column typed by its expression")
+        << days << "SELECT name, TYPE_NAME(system_type_id), max_length FROM sys.columns WHERE object_id = OBJECT_ID('c') AND is_computed = 1 ORDER BY name"
+        << "m|money|8\nt|varchar|30";
+    QTest::newRow("computed text column compared as text") << days << "SELECT id FROM c WHERE t = '12/06/2026'" << "1";
+    QTest::newRow("index on a computed column") << days + QStringLiteral("; CREATE INDEX ixT ON c (t)")
+                                                << "SELECT id, t FROM c WHERE t >= '12/06/2026' ORDER BY t" << "1|12/06/2026";
     QTest::newRow("computed column is not written") << "CREATE TABLE c (a int, b int, s AS a + b)" << "INSERT INTO c (a, b, s) VALUES (1, 2, 3)"
                                                     << "Msg 271";
 }
