@@ -14,6 +14,7 @@
 
 #include "platform/components/Components.h"
 #include "platform/data/Connection.h"
+#include "platform/data/LocalTime.h"
 #include "platform/files/TextFile.h"
 #include "platform/ui/EventPump.h"
 #include "platform/ui/Grid.h"
@@ -226,6 +227,7 @@ bool timeRuns(const QString &name, int runs, Step step)
 
 int main(int argc, char *argv[])
 {
+    platform::keepLocalTimeZone(); // as the program's own start does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The child that benchColdStart times: the program's own start, nothing else first.

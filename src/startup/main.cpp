@@ -1,3 +1,4 @@
+#include "platform/data/LocalTime.h"
 #include "platform/ui/ProgramIcon.h"
 #include "standins/StandIns.h"
 #include "startup/Module1.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    platform::keepLocalTimeZone();
     // A file size limit (ulimit -f) then fails the write with an error the program reports,
     // instead of ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
