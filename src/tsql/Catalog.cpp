@@ -328,33 +328,16 @@ void Catalog::loadObjects(Table &t) const
             ForeignKey fk;
             fk.name = s.text(1);
             fk.enabled = s.integer(6) == 0;
-            std::vector<std::string> lines;
-            const std::string def = s.text(4);
-            std::size_t pos = 0;
-            while (pos <= def.size()) {
-                std::size_t end = def.find('\n', pos);
-                if (end == std::string::npos)
-                    end = def.size();
-                lines.push_back(def.substr(pos, end - pos));
-                pos = end + 1;
-            }
-            auto split = [](const std::string &s) {
-                std::vector<std::string> out;
-                std::size_t p = 0;
-                while (p <= s.size()) {
-                    std::size_t e = s.find(',', p);
-                    if (e == std::string::npos)
-                        e = s.size();
-                    if (e > p)
-                        out.push_back(s.substr(p, e - p));
-                    p = e + 1;
-                }
+            const std::vector<std::string> lines = split(s.text(4), '\n');
+            auto names = [](const std::string &list) {
+                std::vector<std::string> out = split(list, ',');
+                out.erase(std::remove(out.begin(), out.end(), std::string()), out.end());
                 return out;
             };
             if (lines.size() >= 5) {
-                fk.columns = split(lines[0]);
+                fk.columns = names(lines[0]);
                 fk.refTable = lines[1];
-                fk.refColumns = split(lines[2]);
+                fk.refColumns = names(lines[2]);
                 fk.onDelete = lines[3];
                 fk.onUpdate = lines[4];
             }

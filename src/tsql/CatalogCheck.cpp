@@ -31,19 +31,6 @@ struct ObjectRow {
 
 std::string quoted(const std::string &s) { return "'" + s + "'"; }
 
-std::vector<std::string> lines(const std::string &s, char separator)
-{
-    std::vector<std::string> out;
-    std::size_t pos = 0;
-    while (pos <= s.size()) {
-        std::size_t end = s.find(separator, pos);
-        if (end == std::string::npos)
-            end = s.size();
-        out.push_back(s.substr(pos, end - pos));
-        pos = end + 1;
-    }
-    return out;
-}
 
 class Checker {
 public:
@@ -187,12 +174,12 @@ private:
         if (!t)
             return;
         // Its definition: columns, the referenced table, its columns, ON DELETE, ON UPDATE.
-        const std::vector<std::string> def = lines(o.definition, '\n');
+        const std::vector<std::string> def = split(o.definition, '\n');
         if (def.size() < 5) {
             add(3858, {"definition", rowId(o), "foreign_keys", ""}, t->name);
             return;
         }
-        for (const std::string &col : lines(def[0], ','))
+        for (const std::string &col : split(def[0], ','))
             if (!col.empty() && !hasColumn(*t, col))
                 add(3853, {"parent_column=" + quoted(col), rowId(o), "foreign_key_columns", "", "name=" + quoted(col),
                            "columns", ""},
@@ -203,7 +190,7 @@ private:
                        "tables", ""},
                 t->name);
         } else {
-            for (const std::string &col : lines(def[2], ','))
+            for (const std::string &col : split(def[2], ','))
                 if (!col.empty() && !hasColumn(*parent, col))
                     add(3853, {"referenced_column=" + quoted(col), rowId(o), "foreign_key_columns", "",
                                "name=" + quoted(col), "columns", ""},

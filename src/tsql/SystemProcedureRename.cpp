@@ -8,20 +8,6 @@ namespace tsql {
 
 namespace {
 
-std::vector<std::string> split(const std::string &s, char separator)
-{
-    std::vector<std::string> out;
-    std::size_t pos = 0;
-    while (pos <= s.size()) {
-        std::size_t end = s.find(separator, pos);
-        if (end == std::string::npos)
-            end = s.size();
-        out.push_back(s.substr(pos, end - pos));
-        pos = end + 1;
-    }
-    return out;
-}
-
 std::string join(const std::vector<std::string> &parts, char separator)
 {
     std::string out;

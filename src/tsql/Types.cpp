@@ -37,6 +37,20 @@ bool istartsWith(std::string_view s, std::string_view prefix)
     return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
 }
 
+std::vector<std::string> split(std::string_view s, char separator)
+{
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    while (pos <= s.size()) {
+        std::size_t end = s.find(separator, pos);
+        if (end == std::string_view::npos)
+            end = s.size();
+        out.emplace_back(s.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return out;
+}
+
 SqlType SqlType::decimal(int precision, int scale)
 {
     return {Base::Decimal, 0, static_cast<std::uint8_t>(precision), static_cast<std::uint8_t>(scale)};

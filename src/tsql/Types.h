@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tsql {
 
@@ -97,5 +98,7 @@ std::string lower(std::string_view s);
 std::string upper(std::string_view s);
 bool iequals(std::string_view a, std::string_view b);
 bool istartsWith(std::string_view s, std::string_view prefix); // ASCII case folded
+// Every piece between separators, empty ones too: "a,,b" gives "a", "", "b"; "" gives one "".
+std::vector<std::string> split(std::string_view s, char separator);
 
 } // namespace tsql
