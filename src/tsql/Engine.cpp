@@ -159,9 +159,18 @@ Engine::Engine(const std::string &folder, const std::string &database, const Ses
 {
     static std::once_flag heapBudget;
     std::call_once(heapBudget, [] {
-        // A limit the embedding program set itself is kept.
-        if (sqlite3_soft_heap_limit64(-1) == 0)
-            sqlite3_soft_heap_limit64(kSqliteHeapBudget);
+        // A limit the embedding program set itself is kept. TALVOR_ENGINE_HEAP_MB changes the
+        // budget for a machine with memory to spare (0: none).
+        if (sqlite3_soft_heap_limit64(-1) != 0)
+            return;
+        sqlite3_int64 budget = kSqliteHeapBudget;
+        if (const char *mb = std::getenv("TALVOR_ENGINE_HEAP_MB")) {
+            char *end = nullptr;
+            const long long n = std::strtoll(mb, &end, 10);
+            if (end != mb && *end == '\0' && n >= 0 && n <= 1024 * 1024)
+                budget = n * 1024 * 1024;
+        }
+        sqlite3_soft_heap_limit64(budget);
     });
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
