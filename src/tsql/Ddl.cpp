@@ -149,6 +149,45 @@ std::map<std::string, ComputedColumn> computedSql(BatchRunner &b, const std::str
     return out;
 }
 
+// SQL Server refuses to drop or retype a column something else depends on: 5074 naming the
+// first such object, then 4922 for the statement.
+[[noreturn]] void refuseDependent(BatchRunner &b, const std::string &kind, const std::string &object,
+                                  const std::string &column, const std::string &action)
+{
+    const Error first = err::make(5074, kind, object, column);
+    Message m;
+    m.number = first.number();
+    m.severity = first.severity();
+    m.state = first.state();
+    m.line = b.statementLine();
+    m.text = first.what();
+    b.queueMessage(std::move(m));
+    throw err::make(4922, action, column);
+}
+
+// The first computed column of a table whose expression reads a column: compiled without that
+// column, it fails with 207.
+std::string computedUsing(BatchRunner &b, const Table &t, const std::string &column)
+{
+    for (const Column &x : t.columns) {
+        if (x.computed.empty())
+            continue;
+        std::vector<Column> others;
+        for (const Column &c : t.columns)
+            if (c.computed.empty() && !iequals(c.name, column))
+                others.push_back(c);
+        others.push_back(x);
+        try {
+            computedSql(b, t.database, others);
+        } catch (const Error &e) {
+            if (e.number() == 207)
+                return x.name;
+            throw;
+        }
+    }
+    return {};
+}
+
 std::vector<std::string> primaryKeyOf(const Table &t)
 {
     std::vector<std::string> pk;
@@ -378,10 +417,12 @@ void alterColumn(BatchRunner &b, const Table &t, const ColumnDef &d, const std::
         if (!uses)
             continue;
         if (ix.primaryKey || ix.constraint)
-            throw err::make(5074, "object", ix.name, old.name);
+            refuseDependent(b, "object", ix.name, old.name, "ALTER COLUMN");
         if (!widerText)
-            throw err::make(5074, "index", ix.name, old.name);
+            refuseDependent(b, "index", ix.name, old.name, "ALTER COLUMN");
     }
+    if (const std::string user = computedUsing(b, t, old.name); !user.empty())
+        refuseDependent(b, "column", user, old.name, "ALTER COLUMN");
     const std::string col = "o." + quoteName(old.name);
     if (!nc.nullable && old.nullable) {
         sqlite::Stmt nulls(e.connection(), "SELECT 1 FROM " + t.sqlName() + " AS o WHERE " + col + " IS NULL LIMIT 1");
@@ -453,15 +494,7 @@ void dropColumns(BatchRunner &b, const Table &t, const AlterTable &s)
         }
         const Column &c = now->columns[static_cast<std::size_t>(index)];
         auto dependent = [&](const std::string &kind, const std::string &object) {
-            Message m;
-            const Error first = err::make(5074, kind, object, c.name);
-            m.number = first.number();
-            m.severity = first.severity();
-            m.state = first.state();
-            m.line = b.statementLine();
-            m.text = first.what();
-            b.queueMessage(std::move(m));
-            throw err::make(4922, c.name);
+            refuseDependent(b, kind, object, c.name, "DROP COLUMN");
         };
         for (const Index &ix : now->indexes)
             for (const auto &[col, desc] : ix.columns)
@@ -473,6 +506,8 @@ void dropColumns(BatchRunner &b, const Table &t, const AlterTable &s)
             for (const std::string &col : fk.columns)
                 if (iequals(col, c.name))
                     dependent("object", fk.name);
+        if (const std::string user = computedUsing(b, *now, c.name); !user.empty())
+            dependent("column", user);
         int data = 0;
         for (const Column &x : now->columns)
             data += x.computed.empty() ? 1 : 0;

@@ -194,7 +194,7 @@ constexpr Message messages[] = {
     {4901, 16, 1, "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT definition specified, or the column being added is an identity or timestamp column, or alternatively if none of the previous conditions are satisfied the table must be empty to allow addition of this column. Column '%s' cannot be added to non-empty table '%s' because it does not satisfy these conditions."},
     {4902, 16, 1, "Cannot find the object \"%s\" because it does not exist or you do not have permissions."},
     {4917, 16, 0, "Constraint '%s' does not exist."},
-    {4922, 16, 9, "ALTER TABLE DROP COLUMN %s failed because one or more objects access this column."},
+    {4922, 16, 9, "ALTER TABLE %s %s failed because one or more objects access this column."},
     {4923, 16, 0, "ALTER TABLE DROP COLUMN failed because '%s' is the only data column in table '%s'. A table must have at least one data column."},
     {4924, 16, 1, "ALTER TABLE %s failed because column '%s' does not exist in table '%s'."},
     {4928, 16, 1, "Cannot alter column '%s' because it is '%s'."},

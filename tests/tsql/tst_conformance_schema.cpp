@@ -170,6 +170,17 @@ void TestConformanceSchema::columns_data()
     QTest::newRow("computed text column compared as text") << days << "SELECT id FROM c WHERE t = '12/06/2026'" << "1";
     QTest::newRow("index on a computed column") << days + QStringLiteral("; CREATE INDEX ixT ON c (t)")
                                                 << "SELECT id, t FROM c WHERE t >= '12/06/2026' ORDER BY t" << "1|12/06/2026";
+    // learn.microsoft.com: ALTER TABLE (Transact-SQL), ALTER COLUMN: the modified column can't be
+    // used in a computed column; dropping one is refused the same way, with the messages of an
+    // index in the way (5074 names the computed column).
+    QTest::newRow("drop a column a computed column reads") << days << "ALTER TABLE c DROP COLUMN d"
+                                                          << "Msg 5074: The column 't' is dependent on column 'd'.\n"
+                                                             "Msg 4922: ALTER TABLE DROP COLUMN d failed because one or more objects access this column.";
+    QTest::newRow("retype a column a computed column reads") << days << "ALTER TABLE c ALTER COLUMN id bigint"
+                                                            << "Msg 5074: The column 'm' is dependent on column 'id'.\n"
+                                                               "Msg 4922: ALTER TABLE ALTER COLUMN id failed because one or more objects access this column.";
+    QTest::newRow("drop the computed column first") << days << "ALTER TABLE c DROP COLUMN t; ALTER TABLE c DROP COLUMN d; SELECT COUNT(*) FROM c"
+                                                    << "2";
     QTest::newRow("computed column is not written") << "CREATE TABLE c (a int, b int, s AS a + b)" << "INSERT INTO c (a, b, s) VALUES (1, 2, 3)"
                                                     << "Msg 271";
 }
