@@ -8,6 +8,7 @@
 #include "tsql/Text.h"
 #include "tsql/Errors.h"
 #include "tsql/Parser.h"
+#include "tsql/SystemProcedureSupport.h"
 
 #include <algorithm>
 
@@ -154,14 +155,7 @@ std::map<std::string, ComputedColumn> computedSql(BatchRunner &b, const std::str
 [[noreturn]] void refuseDependent(BatchRunner &b, const std::string &kind, const std::string &object,
                                   const std::string &column, const std::string &action)
 {
-    const Error first = err::make(5074, kind, object, column);
-    Message m;
-    m.number = first.number();
-    m.severity = first.severity();
-    m.state = first.state();
-    m.line = b.statementLine();
-    m.text = first.what();
-    b.queueMessage(std::move(m));
+    sysproc::report(b, err::make(5074, kind, object, column));
     throw err::make(4922, action, column);
 }
 

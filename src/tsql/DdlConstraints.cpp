@@ -9,6 +9,7 @@
 #include "tsql/Errors.h"
 #include "tsql/Parser.h"
 #include "tsql/Storage.h"
+#include "tsql/SystemProcedureSupport.h"
 
 #include <algorithm>
 
@@ -420,14 +421,7 @@ void dropConstraint(BatchRunner &b, const Table &t, const std::string &name, boo
     if (ifExists)
         return;
     // SQL Server follows the reason with the statement's own failure.
-    const Error reason = err::make(3728, name);
-    Message m;
-    m.number = reason.number();
-    m.severity = reason.severity();
-    m.state = reason.state();
-    m.line = b.statementLine();
-    m.text = reason.what();
-    b.queueMessage(std::move(m));
+    sysproc::report(b, err::make(3728, name));
     throw err::make(3727);
 }
 
