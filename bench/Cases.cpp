@@ -123,6 +123,15 @@ Samples pickSamples(Floor &floor)
     s.firstName = QString::fromStdString(patient[2]);
     s.birthDate = QDate::fromString(QString::fromStdString(patient[3]), QStringLiteral("yyyy-MM-dd"));
     s.admission = QString::fromStdString(patient[4]);
+
+    // The hard first name: a letter outside ASCII, where the index range can only come from
+    // the base letters before it.
+    auto accented = floor.row("SELECT FirstName, count(*) AS n FROM tbMaster WHERE FirstName GLOB '*[^ -~]*' "
+                              "AND FirstName NOT GLOB '*''*' GROUP BY FirstName ORDER BY n DESC, FirstName LIMIT 1");
+    if (accented.size() >= 2) {
+        s.accentedFirstName = QString::fromStdString(accented[0]);
+        s.accentedCount = std::stoll(accented[1]);
+    }
     return s;
 }
 
@@ -138,7 +147,11 @@ std::vector<SearchCase> searchCases(frmMain2 *w, const Samples &s)
     // The unary '+' keeps SQLite off the index of that column, so each plan gets its chance.
     const std::string lastRange = "LastName >= ?1 AND LastName < ?2";
     const std::string firstRange = "FirstName >= ?1 AND FirstName < ?2";
-    return {
+    // The range alone would also hold names that sort among the accented ones without starting
+    // with them; the prefix compared in the column's collation keeps exactly LIKE's rows.
+    const std::string accented = s.accentedFirstName.toStdString();
+    const std::string accentedPrefix = " AND substr(FirstName, 1, length(?1)) = ?1 COLLATE TSQL";
+    std::vector<SearchCase> cases = {
         {QStringLiteral("patient_lastname_common_prefix"), patientSearch(w, {}, s.commonPrefix, {}, {}),
          {{patientSelect + lastRange + byName}, {common, upperBound(common)}}},
         {QStringLiteral("patient_lastname_rare_prefix"), patientSearch(w, {}, s.rarePrefix, {}, {}),
@@ -163,6 +176,13 @@ std::vector<SearchCase> searchCases(frmMain2 *w, const Samples &s)
         {QStringLiteral("lookup_existing"), admissionLookup(w, s.admission), {{lookUp}, {s.admission.toStdString()}}},
         {QStringLiteral("lookup_missing"), admissionLookup(w, QStringLiteral("NO-SUCH-1")), {{lookUp}, {"NO-SUCH-1"}}},
     };
+    if (!accented.empty())
+        cases.insert(cases.begin() + 5,
+                     {QStringLiteral("patient_firstname_accented"), patientSearch(w, {}, {}, s.accentedFirstName, {}),
+                      {{patientSelect + firstRange + accentedPrefix + byName,
+                        patientSelect + "+FirstName >= ?1 AND +FirstName < ?2" + accentedPrefix + byName},
+                       {accented, upperBound(accented)}}});
+    return cases;
 }
 
 } // namespace bench

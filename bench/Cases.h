@@ -24,6 +24,8 @@ struct Samples {
     QString firstName;
     QDate birthDate;
     QString admission;    // one of that patient's admissions
+    QString accentedFirstName; // the commonest first name with a letter outside ASCII ("" if none)
+    long long accentedCount = 0;
     QDate today;
 };
 

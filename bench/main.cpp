@@ -294,6 +294,9 @@ int main(int argc, char *argv[])
                          .arg(samples.rareCount).arg(samples.hospNum, samples.lastName, samples.firstName,
                                                      samples.birthDate.toString(QStringLiteral("MM/dd/yyyy")),
                                                      samples.admission));
+    if (!samples.accentedFirstName.isEmpty())
+        bench::printNote(QStringLiteral("samples: first name with a letter outside ASCII %1 (%2 patients)")
+                             .arg(samples.accentedFirstName).arg(samples.accentedCount));
 
     ok = timeRuns(QStringLiteral("open_database"), options.runs, [&] {
              QElapsedTimer t;
