@@ -18,6 +18,10 @@ using sqlite::quoteName;
 
 namespace {
 
+// The SQLite text of one expression. A CASE over a CASE repeats its operand in every WHEN, so a
+// statement of a kilobyte could otherwise ask for gigabytes; real expressions stay far below.
+constexpr std::size_t kExpressionSqlLimit = 4 * 1024 * 1024;
+
 std::string code(const SqlType &t)
 {
     return std::to_string(t.code());
@@ -440,7 +444,7 @@ Bound Compiler::arithmetic(const std::string &op, Bound a, Bound b, int line)
         else if (op == "|")
             r.sql = "(" + x + " | " + y + ")";
         else
-            r.sql = "((" + x + " | " + y + ") - (" + x + " & " + y + "))";
+            r.sql = "tsql_bitxor(" + x + ", " + y + ")";
         return r;
     }
     // Arithmetic: a text operand is read as the other side's number, by precedence.
@@ -861,6 +865,8 @@ Bound Compiler::condition(const Expr &e)
 Bound Compiler::expr(const Expr &e)
 {
     Bound b = exprNode(e);
+    if (b.sql.size() > kExpressionSqlLimit)
+        throw err::make(8632).atLine(e.line);
     // An expression the query groups by stands for its group, whatever columns it reads.
     if (m_scope && m_scope->grouped && !m_scope->inAggregate && !b.ungrouped.empty() && !b.aggregate &&
         m_scope->groupSql.count(groupKey(b.sql)))

@@ -230,6 +230,7 @@ constexpr Message messages[] = {
     {8159, 16, 1, "'%s' has fewer columns than were specified in the column list.", Scope::Compile},
     {8169, 16, 2, "Conversion failed when converting from a character string to uniqueidentifier.", Scope::Batch},
     {8178, 16, 1, "The parameterized query '%s' expects the parameter '%s', which was not supplied."},
+    {8632, 17, 2, "Internal error: An expression services limit has been reached. Please look for potentially complex expressions in your query, and try to simplify them.", Scope::Compile},
     {8921, 16, 1, "Check terminated. A failure was detected while collecting facts. Possibly tempdb out of space or a system table is inconsistent. Check previous errors."},
     {8939, 16, 98, "Table error: Object ID %s, index ID %s, partition ID %s, alloc unit ID %s (type %s), page %s. Test (%s) failed. Values are %s and %s."},
     {8951, 16, 1, "Table error: table '%s' (ID %s). Data row does not have a matching index row in the index '%s' (ID %s). Possible missing or invalid keys for the index row matching:"},

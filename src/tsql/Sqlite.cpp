@@ -55,6 +55,10 @@ Error Connection::error(int rc, const FailureContext &ctx)
         return err::make(3617);
     if (code == SQLITE_TOOBIG)
         return err::make(7119);
+    // SQLite's parser holds about twenty nested calls: SELECT 1+1+...+1 with twenty terms
+    // becomes as many nested functions, more than it can read.
+    if (msg == "parser stack overflow" || msg.rfind("Expression tree is too large", 0) == 0)
+        return err::make(191);
     switch (code & 0xff) {
     case SQLITE_BUSY: case SQLITE_LOCKED: return err::make(1222);
     case SQLITE_FULL: return err::make(1105);

@@ -95,6 +95,14 @@ void TestFuzzFindings::statementEndsNormally_data()
     QTest::newRow("doubling by concatenation")
         << QByteArray("SELECT LEN(" + repeated("REPLICATE(", 3) + "CAST('x' AS varchar(max)), 10000), 10000), 10000))")
         << 7119;
+    // Exclusive or was written with both operands twice, so each ^ in a chain doubled the SQL.
+    QTest::newRow("chain of exclusive ors") << "SELECT 1" + repeated("^1", 200) << 191;
+    // A simple CASE repeats its operand in every WHEN: nested, the SQL grew by a factor at each
+    // level (learn.microsoft.com, MSSQLSERVER_8632: an expression services limit).
+    QByteArray cases = "1";
+    for (int i = 0; i < 40; ++i)
+        cases = "CASE " + cases + " WHEN 1 THEN 1 WHEN 2 THEN 2 END";
+    QTest::newRow("nested simple CASE") << "SELECT " + cases << 8632;
 }
 
 void TestFuzzFindings::statementEndsNormally()

@@ -109,6 +109,12 @@ void TestConformanceNumbers::integers_data()
     // learn.microsoft.com: % (Modulus): integer, monetary and numeric operands only.
     QTest::newRow("modulo with float") << "SELECT 5 % 2.5e0"
                                        << "Msg 402: The data types int and float are incompatible in the modulo operator.";
+
+    // learn.microsoft.com: & (Bitwise AND), | (Bitwise OR) and ^ (Bitwise Exclusive OR), the
+    // examples' 170 and 75; NULL on either side gives NULL.
+    QTest::newRow("bitwise and, or, exclusive or") << "SELECT 170 & 75, 170 | 75, 170 ^ 75" << "10|235|225";
+    QTest::newRow("exclusive or of smallint and NULL")
+        << "SELECT CAST(-1 AS smallint) ^ CAST(21845 AS smallint), 1 ^ NULL" << "-21846|NULL";
 }
 
 void TestConformanceNumbers::integers()
