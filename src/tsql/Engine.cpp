@@ -177,6 +177,9 @@ Engine::Engine(const std::string &folder, const std::string &database, const Ses
         throw err::make(4060, database.empty() ? folder : database);
     sqlite3 *db = m_conn.handle();
     sqlite3_busy_timeout(db, 5000);
+    // A damaged page's cell offsets are checked when it is read: unchecked, SQLite masks an
+    // offset past the page into it and may read a made-up row instead of failing with 824.
+    sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
     sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 125);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, static_cast<int>(kValueLimit));
     registerRuntime(db, this);
