@@ -1,7 +1,7 @@
 // talvor-bench [--folder DIR] [--patients N] [--runs R] [--skip-update]: times the search window's
 // searches, its load step, opening the database and Update Database on a demo database of N
 // patients (made once with talvor-demo-db and kept in DIR), against hand-written SQLite SQL on
-// the same file. One line per case; see docs/performance.md for how to read them.
+// the same file. One line per case; the README's "Performance" section says how to read them.
 
 #include "Cases.h"
 #include "ColdStart.h"
