@@ -315,8 +315,6 @@ void fnLocal(sqlite3_context *ctx, sqlite3_value **argv)
 void fnCall(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
     guarded(ctx, [&] {
-        if (host(ctx).cancelRequested())
-            throw err::make(3617);
         const fn::Definition &d = fn::at(sqlite3_value_int(argv[0]));
         fn::Call call;
         call.result = typeArg(argv[1]);

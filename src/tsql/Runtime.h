@@ -18,9 +18,6 @@ public:
     virtual sqlite::Connection &sqliteConnection() = 0;
     // A variable's value now, while a SELECT that assigns it runs row by row.
     virtual Value liveVariable(const std::string &name) = 0;
-    // The statement's time is up or it was cancelled. SQLite's progress handler sees that only
-    // between its steps; a few functions building large values take few steps.
-    virtual bool cancelRequested() const { return false; }
 };
 
 void registerRuntime(sqlite3 *db, RuntimeHost *host);
