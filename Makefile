@@ -74,6 +74,9 @@ test-sanitize: deps
 # to $(FUZZ_BUILD)/ and stops that run.
 FUZZ_SECONDS ?= 60
 FUZZ_TIMEOUT ?= 5
+# Built expressions nest REPLICATE into values of 100 MB and more per row; copying those under the
+# sanitizers takes seconds and outlives the cancel, which is checked between SQLite's steps.
+FUZZ_STRUCTURE_TIMEOUT ?= 30
 FUZZ_BUILD ?= build-fuzz
 # Scratch databases in memory where the machine has it: a disk's sync under load is no finding.
 FUZZ_TMPDIR ?= $(shell test -w /dev/shm && echo /dev/shm || echo $${TMPDIR:-/tmp})
@@ -100,7 +103,8 @@ fuzz-batch: $(FUZZ_BUILD)/talvor-fuzz-session
 
 fuzz-structure: $(FUZZ_BUILD)/talvor-fuzz-session
 	@mkdir -p $(FUZZ_BUILD)/structure-corpus
-	TMPDIR=$(FUZZ_TMPDIR) TALVOR_FUZZ_MODE=structure $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) -max_len=4096 \
+	TMPDIR=$(FUZZ_TMPDIR) TALVOR_FUZZ_MODE=structure $(FUZZ_BUILD)/talvor-fuzz-session $(FUZZ_RUN) \
+		-timeout=$(FUZZ_STRUCTURE_TIMEOUT) -max_len=4096 \
 		-artifact_prefix=$(FUZZ_BUILD)/structure- $(FUZZ_BUILD)/structure-corpus
 
 fuzz-packets: $(FUZZ_BUILD)/talvor-fuzz-packets
