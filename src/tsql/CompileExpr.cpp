@@ -772,8 +772,7 @@ Bound Compiler::cast(const Cast &c)
     r.sql = std::string(c.tryCast ? "tsql_trycast(" : "tsql_cast(") + v.sql + ", " + code(v.type) + ", " + code(to) +
             ", " + std::to_string(style) + ")";
     if (!c.tryCast && style == dt::DefaultStyle) {
-        Bound same = v;
-        const std::string plain = convert(v, to, 0, true);
+        const std::string plain = convert(v, to, dt::DefaultStyle, true);
         if (plain == v.sql)
             r.sql = plain;
     }
