@@ -109,7 +109,7 @@ bool validGuid(std::string_view s)
 Value cutText(std::string s, const SqlType &to)
 {
     if (!to.isUnicode() && to.base != Base::Text)
-        s = text::toCodePage1252(s);
+        text::keepCodePage1252(s);
     const int max = to.maxLength();
     if (max > 0 && lengthIn(s, to) > static_cast<std::size_t>(max))
         s = text::left(s, static_cast<std::size_t>(max)); // code points; surrogate pairs count twice elsewhere

@@ -94,7 +94,7 @@ public:
     // client's query timeout does, so a loop of quick statements is stopped too.
     void startStatement();
     void checkCancel();
-    bool cancelRequested() const
+    bool cancelRequested() const override
     {
         return m_cancel.load() ||
                (m_timeoutMs > 0 && std::chrono::steady_clock::now() - m_started > std::chrono::milliseconds(m_timeoutMs));

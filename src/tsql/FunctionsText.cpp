@@ -3,6 +3,7 @@
 #include "tsql/Convert.h"
 #include "tsql/Errors.h"
 #include "tsql/Functions.h"
+#include "tsql/Interrupt.h"
 #include "tsql/Text.h"
 
 namespace tsql::fn {
@@ -31,7 +32,7 @@ Value text(std::string s, const Call &c)
 {
     // Text a function makes is held as its result type holds text.
     if (!c.result.isUnicode())
-        s = text::toCodePage1252(s);
+        text::keepCodePage1252(s);
     return Value::text(std::move(s), c.result);
 }
 
@@ -161,13 +162,27 @@ const std::vector<Definition> &textFunctions()
              // Refused before it is built: a billion copies must not take the memory first.
              if (c.result.length == -1 && !s.empty() && static_cast<std::uint64_t>(n) > rt.valueLimit() / s.size())
                  throw err::make(7119, std::to_string(rt.valueLimit()));
-             const std::size_t limit = c.result.length == -1 ? rt.valueLimit() : static_cast<std::size_t>(c.result.length);
+             // The unit is made what the result holds once, not the hundred-megabyte result.
+             std::string unit = s;
+             if (!c.result.isUnicode())
+                 text::keepCodePage1252(unit);
              std::string r;
-             for (std::int64_t i = 0; i < n && r.size() < limit + s.size(); ++i)
-                 r += s;
-             if (text::length(r) > limit)
-                 r = text::left(r, limit);
-             return text(std::move(r), c);
+             if (unit.empty())
+                 return Value::text(std::move(r), c.result);
+             // A sized result holds its length in characters; a max one was bounded above.
+             std::uint64_t copies = static_cast<std::uint64_t>(n);
+             const std::size_t chars = text::length(unit);
+             const auto most = static_cast<std::uint64_t>(c.result.length);
+             if (c.result.length != -1)
+                 copies = std::min<std::uint64_t>(copies, (most + chars - 1) / chars);
+             r.reserve(static_cast<std::size_t>(copies) * unit.size());
+             for (std::uint64_t i = 0; i < copies; ++i) {
+                 r += unit;
+                 interrupt::poll(unit.size());
+             }
+             if (c.result.length != -1 && copies * chars > most)
+                 r = text::left(r, static_cast<std::size_t>(most));
+             return Value::text(std::move(r), c.result);
          }},
         {"space", 1, 1, "i",
          [](const Call &) { return SqlType::varchar(8000); },

@@ -5,6 +5,7 @@
 
 #include "tsql/Text.h"
 
+#include "tsql/Interrupt.h"
 #include "tsql/TextInternal.h"
 
 #include <functional>
@@ -52,6 +53,9 @@ struct Token {
 
 using Bits = std::vector<std::uint64_t>;
 
+// What a pattern remembers of the positions each character met matches: 32 MiB at most.
+constexpr std::size_t kCachedWordsMost = std::size_t{4} << 20;
+
 class Pattern {
 public:
     Pattern(std::string_view text, std::optional<char32_t> escape);
@@ -77,6 +81,7 @@ private:
     Pattern() = default;
     void finish();
     const Bits &matching(char32_t c);
+    void fill(Bits &b, const Key &k) const;
     static bool bit(const Bits &b, std::size_t i) { return (b[i / 64] >> (i % 64)) & 1; }
     static void set(Bits &b, std::size_t i) { b[i / 64] |= std::uint64_t(1) << (i % 64); }
     void closeOverPercents(Bits &state) const;
@@ -90,12 +95,15 @@ private:
     std::vector<Bits> m_ascii;
     std::unordered_map<Key, Bits, KeyHash> m_other;
     Bits m_scratch;
+    Bits m_computed; // matching()'s answer once the memory for remembering is used up
+    std::size_t m_cachedWords = 0;
 };
 
 Pattern::Pattern(std::string_view text, std::optional<char32_t> escape)
 {
     auto literal = [this](char32_t c) { m_tokens.push_back({Token::Literal, keyOf(c), 0}); };
     for (std::size_t i = 0; i < text.size() && m_valid;) {
+        interrupt::poll(1);
         const char32_t c = next(text, i);
         if (escape && c == *escape) {
             // An escape at the very end leaves the pattern invalid, and it then matches nothing.
@@ -222,25 +230,35 @@ const Bits &Pattern::matching(char32_t c)
     if (!slot) {
         if (auto it = m_other.find(k); it != m_other.end())
             return it->second;
-        // Bounded memory whatever the value holds: a value of many distinct characters
-        // recomputes instead of remembering them all.
-        if (m_other.size() * m_words > (std::size_t(1) << 20))
-            m_other.clear();
-        slot = &m_other[k];
     }
-    Bits b = m_any;
+    if (m_cachedWords + m_words > kCachedWordsMost) {
+        // Bounded memory whatever the pattern and the value hold: past the budget a
+        // character's positions are worked out again each time it comes.
+        fill(m_computed, k);
+        return m_computed;
+    }
+    if (!slot)
+        slot = &m_other[k];
+    m_cachedWords += m_words;
+    fill(*slot, k);
+    return *slot;
+}
+
+void Pattern::fill(Bits &b, const Key &k) const
+{
+    b = m_any;
     for (std::size_t i = 0; i < m_tokens.size(); ++i) {
         const Token &t = m_tokens[i];
         if ((t.kind == Token::Literal && t.key == k) || (t.kind == Token::Set && m_sets[t.set].contains(k)))
             set(b, i);
     }
-    *slot = std::move(b);
-    return *slot;
+    interrupt::poll(m_tokens.size());
 }
 
 bool Pattern::step(Bits &state, char32_t c)
 {
     const Bits &match = matching(c);
+    interrupt::poll(m_words);
     std::uint64_t carry = 0;
     std::uint64_t alive = 0;
     for (std::size_t w = 0; w < m_words; ++w) {
@@ -254,6 +272,44 @@ bool Pattern::step(Bits &state, char32_t c)
     state.swap(m_scratch);
     closeOverPercents(state);
     return alive != 0;
+}
+
+// How many characters a match takes at least: one for each token but '%'. Counted without
+// compiling, and only up to `most`.
+std::size_t fixedCharacters(std::string_view text, std::optional<char32_t> escape, std::size_t most)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size() && count <= most;) {
+        const char32_t c = next(text, i);
+        if (c == U'%' && !(escape && c == *escape))
+            continue;
+        ++count;
+        if (escape && c == *escape) {
+            if (i < text.size())
+                next(text, i);
+        } else if (c == U'[') {
+            while (i < text.size()) {
+                const char32_t d = next(text, i);
+                if (escape && d == *escape && i < text.size())
+                    next(text, i);
+                else if (d == U']')
+                    break;
+            }
+        }
+    }
+    return count;
+}
+
+// A pattern needing more characters than the value has cannot match, and a pattern of millions
+// of characters would take memory in proportion to compile. Patterns of ordinary length are
+// compiled straight away.
+bool tooLongFor(std::string_view value, std::string_view pattern, std::optional<char32_t> escape)
+{
+    constexpr std::size_t kOrdinary = 8000;
+    if (pattern.size() <= kOrdinary || pattern.size() <= value.size() / 4)
+        return false;
+    const std::size_t available = length(value);
+    return fixedCharacters(pattern, escape, available) > available;
 }
 
 // The end of the value that LIKE must reach: varchar's trailing blanks may be left over,
@@ -314,6 +370,8 @@ std::vector<std::size_t> failureTable(const std::vector<Key> &needle)
 
 bool like(std::string_view value, std::string_view pattern, std::optional<char32_t> escape, bool unicode)
 {
+    if (tooLongFor(value, pattern, escape))
+        return false;
     Pattern &p = compiled(pattern, escape);
     if (!p.valid())
         return false;
@@ -340,6 +398,8 @@ bool like(std::string_view value, std::string_view pattern, std::optional<char32
 
 std::int64_t patindex(std::string_view pattern, std::string_view value, bool unicode)
 {
+    if (tooLongFor(value, pattern, std::nullopt))
+        return 0;
     const Pattern &whole = compiled(pattern, std::nullopt);
     if (!whole.valid())
         return 0;
@@ -383,6 +443,7 @@ std::int64_t charindex(std::string_view needle, std::string_view haystack, std::
     std::int64_t position = 0;
     std::size_t matched = 0;
     for (std::size_t i = 0; i < haystack.size();) {
+        interrupt::poll(1);
         ++position;
         const Key k = keyOf(next(haystack, i));
         if (position < start)
@@ -412,6 +473,7 @@ std::string replace(std::string_view s, std::string_view from, std::string_view 
     std::size_t copied = 0; // byte offset up to which s is in out
     std::size_t matched = 0;
     for (std::size_t i = 0; i < keys.size(); ++i) {
+        interrupt::poll(1);
         while (matched > 0 && !(keys[i] == want[matched]))
             matched = fail[matched - 1];
         if (keys[i] == want[matched])

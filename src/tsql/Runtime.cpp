@@ -2,6 +2,7 @@
 
 #include "tsql/Convert.h"
 #include "tsql/Errors.h"
+#include "tsql/Interrupt.h"
 #include "tsql/Numeric.h"
 #include "tsql/Storage.h"
 #include "tsql/Text.h"
@@ -29,6 +30,8 @@ template <typename F>
 void guarded(sqlite3_context *ctx, F &&f)
 {
     try {
+        const interrupt::Scope scope(
+            [](const void *h) { return static_cast<const RuntimeHost *>(h)->cancelRequested(); }, &host(ctx));
         f();
     } catch (const Error &e) {
         host(ctx).pending().set(e);

@@ -18,6 +18,8 @@ public:
     virtual sqlite::Connection &sqliteConnection() = 0;
     // A variable's value now, while a SELECT that assigns it runs row by row.
     virtual Value liveVariable(const std::string &name) = 0;
+    // The statement's time is up or it was cancelled: long loops inside one call ask this.
+    virtual bool cancelRequested() const { return false; }
 };
 
 void registerRuntime(sqlite3 *db, RuntimeHost *host);

@@ -238,6 +238,20 @@ std::string toCodePage1252(std::string_view utf8)
     return out;
 }
 
+void keepCodePage1252(std::string &utf8)
+{
+    for (std::size_t i = 0; i < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        if (!inCodePage1252(next(utf8, i))) {
+            utf8 = toCodePage1252(utf8);
+            return;
+        }
+    }
+}
+
 std::string upper(std::string_view utf8, bool unicode)
 {
     if (isAscii(utf8)) {

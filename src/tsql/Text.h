@@ -33,6 +33,7 @@ std::string ltrim(std::string_view s);
 // best-fit conversion SQL Server uses when nvarchar becomes varchar) and into '?' otherwise.
 bool inCodePage1252(char32_t c);
 std::string toCodePage1252(std::string_view utf8);
+void keepCodePage1252(std::string &utf8); // the same, in place: no copy when it already fits
 int codePage1252Byte(char32_t c); // -1 when not representable
 char32_t fromCodePage1252(unsigned char byte);
 

@@ -138,6 +138,26 @@ void TestConformanceText::like_data()
     QTest::newRow("varchar pattern") << "DECLARE @p varchar(20) = 'Barb'; SET @p = RTRIM(@p) + '%'; SELECT COUNT(*) WHERE 'Barber' LIKE @p"
                                      << "1";
     QTest::newRow("column against a pattern") << "SELECT k FROM w WHERE v LIKE '[a-c]' ORDER BY k" << "1\n2\n3";
+    // Patterns longer than 8,000 bytes, built at run time: each token but % takes one character,
+    // so a pattern needing more than the value has cannot match.
+    const auto many = [](const char *piece, int times) {
+        return QStringLiteral("REPLICATE(CAST('%1' AS varchar(max)), %2)").arg(QString::fromUtf8(piece)).arg(times);
+    };
+    const QByteArray ab = many("ab", 6000).toUtf8(), anyB = many("a_", 6000).toUtf8();
+    QTest::newRow("long pattern matches") << test(ab.constData(), anyB.constData()) << "1";
+    QTest::newRow("long pattern, value one short")
+        << test((many("ab", 6000) + " + 'a'").toUtf8().constData(), (many("a_", 6000) + " + 'a_'").toUtf8().constData()) << "0";
+    QTest::newRow("long pattern longer than the value") << test("'abc'", many("_", 9000).toUtf8().constData()) << "0";
+    QTest::newRow("long run of percent signs") << test("'abc'", (many("%", 9000) + " + 'abc'").toUtf8().constData()) << "1";
+    QTest::newRow("long pattern of sets") << test(many("c", 2000).toUtf8().constData(), many("[abc]", 2000).toUtf8().constData())
+                                          << "1";
+    QTest::newRow("long pattern of sets, value short")
+        << test(many("c", 1999).toUtf8().constData(), many("[abc]", 2000).toUtf8().constData()) << "0";
+    QTest::newRow("long pattern of escapes")
+        << test(many("%", 3000).toUtf8().constData(), (many("!%", 3000) + " ESCAPE '!'").toUtf8().constData()) << "1";
+    QTest::newRow("long patindex")
+        << QStringLiteral("SELECT PATINDEX('%' + %1 + '%', 'aaa' + %1), PATINDEX('%' + %1 + '%', 'aaa')").arg(many("b", 9000))
+        << "4|0";
     // learn.microsoft.com: PATINDEX (Transact-SQL), examples.
     QTest::newRow("patindex") << "SELECT PATINDEX('%ter%', 'interesting data'), PATINDEX('%en_ure%', 'Please ensure the door is locked!')"
                               << "3|8";
@@ -191,6 +211,14 @@ void TestConformanceText::functions_data()
     // learn.microsoft.com: QUOTENAME (Transact-SQL), examples.
     QTest::newRow("quotename") << "SELECT QUOTENAME('abc[]def'), QUOTENAME('abc', ''''), QUOTENAME('a', '('), QUOTENAME('a', 'x')"
                                << "[abc[]]def]|'abc'|(a)|NULL";
+    // learn.microsoft.com: REPLICATE (Transact-SQL): a result that is not varchar(max) or
+    // nvarchar(max) is cut at 8,000 bytes, which is 4,000 nvarchar characters.
+    QTest::newRow("replicate cut at 8,000 bytes")
+        << "SELECT LEN(REPLICATE('é', 9000)), LEN(REPLICATE(N'é', 5000)), DATALENGTH(REPLICATE(N'é', 5000)), "
+           "LEN(REPLICATE(N'ab', 3000)), LEN(REPLICATE(CAST('ab' AS varchar(max)), 5000))"
+        << "8000|4000|8000|4000|10000";
+    QTest::newRow("replicate") << "SELECT REPLICATE('ab', 3), REPLICATE(N'Ωμ', 2), REPLICATE('ab', 0), REPLICATE('ab', -1)"
+                               << "ababab|ΩμΩμ||NULL";
     QTest::newRow("plus null") << "SELECT 'a' + NULL, N'a' + 'b'" << "NULL|ab";
 }
 
