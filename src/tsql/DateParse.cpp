@@ -35,8 +35,13 @@ bool isLetter(char c)
 
 bool tokenize(std::string_view s, std::vector<Token> &out)
 {
+    // The longest date and time SQL Server reads ("December 6, 2026 11:59:59.9999999 PM +05:30")
+    // is some twenty pieces; a text of millions of pieces is refused before they are all stored.
+    constexpr std::size_t kMostTokens = 64;
     std::size_t i = 0;
     while (i < s.size()) {
+        if (out.size() == kMostTokens)
+            return false;
         const std::size_t start = i;
         Token::Kind kind;
         if (isDigit(s[i])) {

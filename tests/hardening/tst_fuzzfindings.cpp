@@ -109,6 +109,9 @@ void TestFuzzFindings::statementEndsNormally_data()
     QTest::newRow("140 MB LIKE pattern")
         << QByteArray("SELECT CASE WHEN 'short value' LIKE REPLICATE(CAST('%ab' AS varchar(max)), 50000000) THEN 1 ELSE 0 END")
         << 0 << 0;
+    // A 55 MB text read as a date was cut into a piece for every character (24 bytes each).
+    QTest::newRow("55 MB text as a datetime")
+        << QByteArray("SELECT CAST(REPLICATE(CAST('-0.005' AS varchar(max)), 9000000) AS datetime)") << 241 << 0;
     // One call matching two 20-million-character texts takes hours; SQLite's progress handler
     // never runs inside it, so the call itself must notice the statement's time is up.
     QTest::newRow("time limit inside one LIKE")
