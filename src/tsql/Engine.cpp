@@ -171,6 +171,12 @@ Engine::Engine(const std::string &folder, const std::string &database, const Ses
                 budget = n * 1024 * 1024;
         }
         sqlite3_soft_heap_limit64(budget);
+        // SQLite's copies of one large value (a subquery's result, a sort's row, the row being
+        // returned) may pile up within one statement: a few nested scalar subqueries over a
+        // 224 MB text took 2.4 GB. Past this ceiling the statement fails with Msg 701 and the
+        // program runs on. Three of the largest values fit, so any single value can be used.
+        if (sqlite3_hard_heap_limit64(-1) == 0)
+            sqlite3_hard_heap_limit64(static_cast<sqlite3_int64>(3 * kValueLimit));
     });
     std::error_code ec;
     if (!fs::is_directory(folder, ec))

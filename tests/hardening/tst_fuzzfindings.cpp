@@ -112,6 +112,13 @@ void TestFuzzFindings::statementEndsNormally_data()
     // A 55 MB text read as a date was cut into a piece for every character (24 bytes each).
     QTest::newRow("55 MB text as a datetime")
         << QByteArray("SELECT CAST(REPLICATE(CAST('-0.005' AS varchar(max)), 9000000) AS datetime)") << 241 << 0;
+    // SQLite copies a scalar subquery's result at each level: three levels over a 224 MB text
+    // held 2.4 GB. SQLite's heap has a ceiling; past it the statement fails, the program goes on.
+    QTest::newRow("224 MB text through nested subqueries")
+        << QByteArray("SELECT (SELECT TOP 1 SQRT((SELECT TOP 1 (SELECT TOP 1 REPLICATE(CAST(REPLICATE(CAST('1900-01-01' "
+                      "AS varchar(max)), 8448) AS varchar(max)), 2653) FROM (VALUES (1), (2)) a (n) WHERE 0 IN (0, 0)) "
+                      "FROM (VALUES (1), (2)) b (n))) FROM (VALUES (1), (2)) c (n))")
+        << 701 << 0;
     // One call matching two 20-million-character texts takes hours; SQLite's progress handler
     // never runs inside it, so the call itself must notice the statement's time is up.
     QTest::newRow("time limit inside one LIKE")
